@@ -1,0 +1,76 @@
+#pragma once
+// client: the time-check panel. It asks the time service for Beijing time,
+// measures the round trip, shows the service and local times with a
+// verdict on the local clock, and sets the clock on request and hourly.
+//
+// The query, the decoder and the clock setting reach the outside world
+// only through the container interfaces passed in, so every handler runs
+// in a test with a fake clock, a scripted transfer and a manual event loop.
+
+#include <cstdint>
+#include <string>
+
+#include "container/clock.h"
+#include "container/event_loop.h"
+#include "container/label.h"
+#include "container/timer.h"
+#include "container/transfer.h"
+#include "container/variant.h"
+
+namespace borvane {
+
+struct ClientServices {
+  Clock& clock;
+  Transfer& transfer;
+  EventLoop& loop;
+  // Base address of the time service, "http://host[:port]" with no path.
+  std::string service_url;
+};
+
+class client {
+ public:
+  explicit client(ClientServices services);
+  client(const client&) = delete;
+  client& operator=(const client&) = delete;
+
+  // Public methods.
+  std::string DisplayTime();
+  std::string DeCrypt(Variant& texti, Variant& salasana);
+
+  // Notification handlers. The panel binds them to its parts; the command
+  // line and tests call them directly.
+  void UserControl_Initialize();
+  void Command1_Click();
+  void Command2_Click();
+  void CheckDisplayMs_Click();
+  void sysTimer_Timer();
+
+  // The parts the query writes and the clock setting reads.
+  Label Label1;
+  Label Label2;
+  Label Localtime;
+  Label LabelMsS;
+  Label LabelMsL;
+  Timer sysTimer;
+
+  // Member texts of the last accepted query.
+  std::string serverTimeText;
+  std::string serverYearText;
+  std::string serverMonthText;
+  std::string serverDayText;
+  std::string serverHourText;
+
+  // 0 default, 11 busy.
+  std::int16_t MousePointer() const { return m_MousePointer; }
+
+  // Host name of the time service, as the banner and the connection
+  // message show it.
+  const std::string& ServiceHost() const { return m_ServiceHost; }
+
+ private:
+  ClientServices m_Services;
+  std::string m_ServiceHost;
+  std::int16_t m_MousePointer = 0;
+};
+
+}  // namespace borvane

@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# Installs the Debian packages that building, testing and running borvane need.
+# Safe to run again: packages already present are left alone.
+set -euo pipefail
+
+packages=(
+  cmake ninja-build g++ pkg-config
+  libcurl4-openssl-dev libcpp-httplib-dev nlohmann-json3-dev
+  libpango1.0-dev libcairo2-dev libstb-dev libgtk-4-dev
+  fonts-liberation2 fonts-wqy-microhei
+  googletest libgtest-dev libgmock-dev libbenchmark-dev
+  xvfb xauth xdotool wrk
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+
+if ((${#missing[@]})); then
+  echo "borvane: installing ${missing[*]}" >&2
+  sudo_cmd=()
+  [ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)
+  export DEBIAN_FRONTEND=noninteractive
+  "${sudo_cmd[@]}" apt-get update -qq
+  "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi

@@ -1,0 +1,43 @@
+#include "support/fakes.h"
+
+#include "container/error.h"
+
+namespace borvane::testing {
+
+void FakeClock::Push(int hour, int minute, int second, int ms) {
+  SystemTime t;
+  t.wYear = 2005;
+  t.wMonth = 4;
+  t.wDay = 27;
+  t.wDayOfWeek = 3;
+  t.wHour = static_cast<std::int16_t>(hour);
+  t.wMinute = static_cast<std::int16_t>(minute);
+  t.wSecond = static_cast<std::int16_t>(second);
+  t.wMilliseconds = static_cast<std::int16_t>(ms);
+  Push(t);
+}
+
+SystemTime FakeClock::Now() {
+  ++Reads;
+  if (!m_Readings.empty()) {
+    m_Last = m_Readings.front();
+    m_Readings.pop_front();
+  }
+  return m_Last;
+}
+
+std::int32_t FakeClock::SetLocalTime(const SystemTime& time) {
+  Settings.push_back(time);
+  return SetResult;
+}
+
+std::string ScriptedTransfer::OpenUrl(const std::string& url) {
+  Urls.push_back(url);
+  if (m_Script.empty()) throw Error(ErrorCode::TransferFailed, "no answer scripted");
+  Step step = std::move(m_Script.front());
+  m_Script.pop_front();
+  if (step.ErrorMessage) throw Error(ErrorCode::TransferFailed, *step.ErrorMessage);
+  return step.Body;
+}
+
+}  // namespace borvane::testing

@@ -1,0 +1,66 @@
+#pragma once
+// Fakes of the clock and the HTTP transfer, so every time check runs
+// exactly, without the network or the real clock.
+
+#include <cstdint>
+#include <deque>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "container/clock.h"
+#include "container/transfer.h"
+
+namespace borvane::testing {
+
+// A clock that hands out the readings it was given, in order, then repeats
+// the last one; records every setting instead of touching the real clock.
+class FakeClock final : public Clock {
+ public:
+  explicit FakeClock(std::int32_t utc_offset_seconds = 8 * 3600)
+      : m_Offset(utc_offset_seconds) {}
+
+  void Push(SystemTime reading) { m_Readings.push_back(reading); }
+  // Convenience: a reading on 2005-04-27 at h:m:s.ms.
+  void Push(int hour, int minute, int second, int ms);
+
+  SystemTime Now() override;
+  std::int32_t SetLocalTime(const SystemTime& time) override;
+  std::int32_t UtcOffsetSeconds(std::int64_t) override { return m_Offset; }
+
+  void SetOffset(std::int32_t seconds) { m_Offset = seconds; }
+  // What SetLocalTime answers; non-zero means the setting was accepted.
+  std::int32_t SetResult = 1;
+  std::vector<SystemTime> Settings;
+  int Reads = 0;
+
+ private:
+  std::deque<SystemTime> m_Readings;
+  SystemTime m_Last{};
+  std::int32_t m_Offset;
+};
+
+// A transfer that answers from a script of bodies (or errors), records the
+// addresses it was asked for, and counts cancels.
+class ScriptedTransfer final : public Transfer {
+ public:
+  void PushBody(std::string body) { m_Script.push_back(Step{std::move(body), std::nullopt}); }
+  void PushError(std::string message) { m_Script.push_back(Step{{}, std::move(message)}); }
+
+  bool StillExecuting() override { return Busy; }
+  std::string OpenUrl(const std::string& url) override;
+  void Cancel() override { ++Cancels; }
+
+  bool Busy = false;
+  int Cancels = 0;
+  std::vector<std::string> Urls;
+
+ private:
+  struct Step {
+    std::string Body;
+    std::optional<std::string> ErrorMessage;
+  };
+  std::deque<Step> m_Script;
+};
+
+}  // namespace borvane::testing
