@@ -1,6 +1,33 @@
-#include <cstdio>
+// borvane: check this computer's clock against a Beijing-time service,
+// set it, or run the reference service.
 
-int main() {
-  std::puts("borvane");
-  return 0;
+#include <CLI/CLI.hpp>
+
+#include <cstdio>
+#include <exception>
+
+#include "app/commands.h"
+
+int main(int argc, char** argv) {
+  CLI::App app{"borvane: checks this computer's clock against a Beijing-time (GMT+8) service,\n"
+               "sets it, and runs the reference time service.",
+               "borvane"};
+  app.require_subcommand(1);
+  app.fallthrough(false);
+
+  int status = 0;
+  borvane::app::AddQueryCommand(app, status);
+  borvane::app::AddSetCommand(app, status);
+  borvane::app::AddDecryptCommand(app, status);
+  borvane::app::AddServeCommand(app, status);
+
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::ParseError& e) {
+    return app.exit(e);
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "borvane: %s\n", e.what());
+    return 1;
+  }
+  return status;
 }

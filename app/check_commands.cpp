@@ -1,0 +1,123 @@
+// `borvane query` and `borvane set`: one time check, and one clock setting,
+// by a headless client against the chosen time service.
+
+#include <cstdio>
+#include <optional>
+
+#include "app/client_report.h"
+#include "app/commands.h"
+#include "app/service_endpoint.h"
+#include "client/client.h"
+#include "container/manual_event_loop.h"
+#include "platform/curl_transfer.h"
+#include "platform/posix_clock.h"
+
+namespace borvane::app {
+namespace {
+
+// Passes everything to the real clock but remembers the record it was asked
+// to set; with `dry_run` it accepts the record without touching the clock.
+class RecordingClock final : public Clock {
+ public:
+  RecordingClock(Clock& inner, bool dry_run) : m_Inner(inner), m_DryRun(dry_run) {}
+
+  SystemTime Now() override { return m_Inner.Now(); }
+  std::int32_t UtcOffsetSeconds(std::int64_t utc) override { return m_Inner.UtcOffsetSeconds(utc); }
+  std::int32_t SetLocalTime(const SystemTime& time) override {
+    Record = time;
+    Result = m_DryRun ? 1 : m_Inner.SetLocalTime(time);
+    return Result;
+  }
+
+  std::optional<SystemTime> Record;
+  std::int32_t Result = 0;
+
+ private:
+  Clock& m_Inner;
+  bool m_DryRun;
+};
+
+struct CheckOptions {
+  std::string service;
+  bool json = false;
+  bool dry_run = false;
+};
+
+void Print(const std::string& text) { std::fwrite(text.data(), 1, text.size(), stdout); }
+
+int RunCheck(const CheckOptions& options, bool set_clock) {
+  ServiceEndpoint endpoint(options.service);
+  PosixClock real_clock;
+  RecordingClock clock(real_clock, options.dry_run);
+  CurlTransfer transfer;
+  ManualEventLoop loop;
+  client panel(ClientServices{clock, transfer, loop, endpoint.Url()});
+
+  try {
+    panel.UserControl_Initialize();
+    if (set_clock) panel.Command2_Click();
+  } catch (const Error& e) {
+    std::fprintf(stderr, "borvane %s: %s\n", set_clock ? "set" : "query", DescribeError(e).c_str());
+    return 1;
+  }
+
+  if (options.json) {
+    nlohmann::json out = ClientJson(panel);
+    if (set_clock) out["record"] = clock.Record ? RecordJson(*clock.Record) : nlohmann::json(nullptr);
+    Print(out.dump() + "\n");
+  } else {
+    Print(ClientText(panel));
+    if (set_clock && clock.Record) {
+      const SystemTime& r = *clock.Record;
+      char line[160];
+      std::snprintf(line, sizeof line,
+                    "%s record: %d-%02d-%02d %02d:%02d:%02d.%03d (local time)\n",
+                    options.dry_run ? "would set" : "set", r.wYear, r.wMonth, r.wDay, r.wHour,
+                    r.wMinute, r.wSecond, r.wMilliseconds);
+      Print(line);
+    }
+    Print("service: " + endpoint.Describe() + "\n");
+  }
+
+  if (!set_clock) return 0;
+  // A check that ended without setting the clock is a failure for scripts,
+  // whatever the panel's status line says to a person.
+  if (!clock.Record) {
+    std::fprintf(stderr, "borvane set: the clock was not set: no usable service time\n");
+    return 1;
+  }
+  if (clock.Result == 0) {
+    std::fprintf(stderr, "borvane set: the clock was not set: the system refused\n");
+    return 1;
+  }
+  return 0;
+}
+
+void AddCheckOptions(CLI::App* command, CheckOptions& options) {
+  command->add_option("--service", options.service,
+                      "time service base address, http://host[:port] (default: the build setting, "
+                      "else an embedded reference service on loopback)");
+  command->add_flag("--json", options.json, "print one JSON object keyed by element name");
+}
+
+}  // namespace
+
+void AddQueryCommand(CLI::App& app, int& status) {
+  auto options = std::make_shared<CheckOptions>();
+  CLI::App* command = app.add_subcommand(
+      "query", "Check this computer's clock against the time service and print the panel's texts");
+  AddCheckOptions(command, *options);
+  command->callback([options, &status] { status = RunCheck(*options, false); });
+}
+
+void AddSetCommand(CLI::App& app, int& status) {
+  auto options = std::make_shared<CheckOptions>();
+  CLI::App* command = app.add_subcommand(
+      "set", "Run a fresh check and set this computer's clock to the service time");
+  AddCheckOptions(command, *options);
+  command->add_flag("--dry-run", options->dry_run,
+                    "print the clock record instead of setting the clock");
+  command->callback([options, &status] { status = RunCheck(*options, true); });
+}
+
+}  // namespace borvane::app

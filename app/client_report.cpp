@@ -1,0 +1,53 @@
+#include "app/client_report.h"
+
+namespace borvane::app {
+
+nlohmann::json ClientJson(const client& c) {
+  return {
+      {"Label1", c.Label1.Caption()},
+      {"LabelMsS", c.LabelMsS.Caption()},
+      {"Localtime", c.Localtime.Caption()},
+      {"LabelMsL", c.LabelMsL.Caption()},
+      {"Label2", c.Label2.Caption()},
+      {"Label2ForeColor", c.Label2.ForeColor().Value()},
+      {"serverTimeText", c.serverTimeText},
+      {"serverYearText", c.serverYearText},
+      {"serverMonthText", c.serverMonthText},
+      {"serverDayText", c.serverDayText},
+      {"serverHourText", c.serverHourText},
+      {"sysTimerTag", c.sysTimer.Tag()},
+      {"sysTimerInterval", c.sysTimer.Interval()},
+      {"MousePointer", c.MousePointer()},
+  };
+}
+
+nlohmann::json RecordJson(const SystemTime& record) {
+  return {
+      {"wYear", record.wYear},     {"wMonth", record.wMonth},   {"wDayOfWeek", record.wDayOfWeek},
+      {"wDay", record.wDay},       {"wHour", record.wHour},     {"wMinute", record.wMinute},
+      {"wSecond", record.wSecond}, {"wMilliseconds", record.wMilliseconds},
+  };
+}
+
+std::string ClientText(const client& c) {
+  std::string text;
+  text += "北京时间 GMT+8:00  " + c.Label1.Caption() + c.LabelMsS.Caption() + "\n";
+  text += "本机时间           " + c.Localtime.Caption() + c.LabelMsL.Caption() + "\n";
+  text += c.Label2.Caption() + "\n";
+  return text;
+}
+
+std::string DescribeError(const Error& error) {
+  const char* kind = "error";
+  switch (error.Code()) {
+    case ErrorCode::TypeMismatch: kind = "type mismatch"; break;
+    case ErrorCode::Overflow: kind = "overflow"; break;
+    case ErrorCode::TransferFailed: kind = "transfer failed"; break;
+    case ErrorCode::InvalidPropertyValue: kind = "invalid property value"; break;
+  }
+  std::string message = error.what();
+  if (message.rfind(kind, 0) != 0) message = std::string(kind) + ": " + message;
+  return message + " (error " + std::to_string(static_cast<int>(error.Code())) + ")";
+}
+
+}  // namespace borvane::app

@@ -1,0 +1,21 @@
+#pragma once
+// What the command line shows of a client after a check: the panel's
+// texts for people, and one JSON object keyed by element name for scripts.
+
+#include <nlohmann/json.hpp>
+#include <string>
+
+#include "client/client.h"
+#include "container/error.h"
+#include "container/system_time.h"
+
+namespace borvane::app {
+
+nlohmann::json ClientJson(const client& c);
+nlohmann::json RecordJson(const SystemTime& record);
+std::string ClientText(const client& c);
+
+// One line for an error the check raised: its kind, number and message.
+std::string DescribeError(const Error& error);
+
+}  // namespace borvane::app

@@ -1,0 +1,14 @@
+#pragma once
+// The borvane program's subcommands. Each registers itself on the parser
+// and, when chosen, runs and leaves the process exit status in `status`.
+
+#include <CLI/CLI.hpp>
+
+namespace borvane::app {
+
+void AddQueryCommand(CLI::App& app, int& status);
+void AddSetCommand(CLI::App& app, int& status);
+void AddDecryptCommand(CLI::App& app, int& status);
+void AddServeCommand(CLI::App& app, int& status);
+
+}  // namespace borvane::app

@@ -1,0 +1,33 @@
+#pragma once
+// Where the time service is: the --service address, else the build
+// setting, else the reference service started in this process on a free
+// loopback port (so a new user sees a working check with no network).
+
+#include <memory>
+#include <string>
+
+#include "service/time_service.h"
+
+namespace borvane::app {
+
+class ServiceEndpoint {
+ public:
+  // `url` from the command line; empty for "not given". Throws
+  // std::runtime_error on an address that is not http://host[:port].
+  explicit ServiceEndpoint(const std::string& url);
+  ~ServiceEndpoint();
+
+  const std::string& Url() const { return m_Url; }
+  bool Embedded() const { return m_Service != nullptr; }
+  std::string Describe() const;
+
+ private:
+  std::unique_ptr<TimeService> m_Service;
+  std::string m_Url;
+};
+
+// Checks and normalises a service base address ("http://host[:port]", no
+// path, no trailing slash).
+std::string NormaliseServiceUrl(const std::string& url);
+
+}  // namespace borvane::app
