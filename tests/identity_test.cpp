@@ -1,0 +1,62 @@
+// The identity table and the identifier type the component builds share.
+
+#include <gtest/gtest.h>
+
+#include <set>
+
+#include "library/identity.h"
+#include "library/registration.h"
+
+namespace borvane {
+namespace {
+
+TEST(Guid, ParsesWithOrWithoutBracesAndWritesUpperCase) {
+  const auto guid = Guid::Parse("{39475702-fffc-4d08-ae12-e42fee8fa153}");
+  ASSERT_TRUE(guid.has_value());
+  EXPECT_EQ(*guid, identity::kClientIid);
+  EXPECT_EQ(guid->ToString(), "{39475702-FFFC-4D08-AE12-E42FEE8FA153}");
+  EXPECT_EQ(Guid::Parse("39475702-FFFC-4D08-AE12-E42FEE8FA153"), identity::kClientIid);
+}
+
+TEST(Guid, RejectsMalformedText) {
+  EXPECT_FALSE(Guid::Parse(""));
+  EXPECT_FALSE(Guid::Parse("39475702-FFFC-4D08-AE12-E42FEE8FA15"));
+  EXPECT_FALSE(Guid::Parse("39475702-FFFC-4D08-AE12_E42FEE8FA153"));
+  EXPECT_FALSE(Guid::Parse("3947570G-FFFC-4D08-AE12-E42FEE8FA153"));
+  EXPECT_FALSE(Guid::Parse("{39475702-FFFC-4D08-AE12-E42FEE8FA153"));
+}
+
+TEST(Guid, LaysOutBytesAsThePlatformDoes) {
+  const auto bytes = identity::kClientIid.ToBytes();
+  const std::array<std::uint8_t, 16> expected{0x02, 0x57, 0x47, 0x39, 0xFC, 0xFF, 0x08, 0x4D,
+                                              0xAE, 0x12, 0xE4, 0x2F, 0xEE, 0x8F, 0xA1, 0x53};
+  EXPECT_EQ(bytes, expected);
+}
+
+TEST(IdentityTable, ClassesAreInObjectIndexOrderWithDistinctIdentifiers) {
+  std::set<std::string> seen;
+  for (std::size_t i = 0; i < identity::kClasses.size(); ++i) {
+    const auto& entry = identity::kClasses[i];
+    EXPECT_EQ(entry.ObjectIndex, static_cast<int>(i));
+    for (const Guid& guid : {entry.Clsid, entry.DefaultInterface, entry.EventInterface}) {
+      EXPECT_TRUE(seen.insert(guid.ToString()).second) << guid.ToString();
+    }
+  }
+  EXPECT_TRUE(seen.insert(identity::kTypeLibId.ToString()).second);
+  EXPECT_TRUE(seen.insert(identity::kSystemTimeId.ToString()).second);
+  EXPECT_EQ(identity::kClasses[0].Name, "client");
+  EXPECT_TRUE(identity::kClasses[0].Public);
+  EXPECT_FALSE(identity::kClasses[1].Public);
+  EXPECT_FALSE(identity::kClasses[2].Public);
+}
+
+TEST(IdentityTable, VersionTextMatchesTheNumbers) {
+  char text[16];
+  std::snprintf(text, sizeof text, "%u.%02u.%04u", identity::kVersionMajor,
+                identity::kVersionMinor, identity::kVersionRevision);
+  EXPECT_EQ(identity::kVersionText, text);
+  EXPECT_EQ(TypeLibVersionKey(), "20.0");
+}
+
+}  // namespace
+}  // namespace borvane
