@@ -10,7 +10,8 @@ set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${BORVANE_IDENTIT
 # The type library: borvane.idl filled from the table, compiled by widl
 # against Wine's IDL files and stdole2.tlb. widl will not put the
 # non-extensible flag (TYPEFLAG_FNONEXTENSIBLE, 0x80) on a dispatch
-# interface, so tlb_flags adds it to __client afterwards.
+# interface, nor the automation flag (TYPEFLAG_FOLEAUTOMATION, 0x100) on the
+# dispatch side of a dual one, so tlb_flags adds them afterwards.
 configure_file(${CMAKE_SOURCE_DIR}/library/borvane.idl.in ${CMAKE_BINARY_DIR}/library/borvane.idl @ONLY)
 add_executable(tlb_flags ${CMAKE_SOURCE_DIR}/tools/tlb_flags.cpp ${CMAKE_SOURCE_DIR}/library/guid.cpp)
 target_include_directories(tlb_flags PRIVATE ${CMAKE_SOURCE_DIR})
@@ -28,6 +29,7 @@ if(BORVANE_WIDL AND BORVANE_WINE_IDL_DIR AND BORVANE_STDOLE2_DIR)
     COMMAND ${BORVANE_WIDL} --win64 -t -o ${BORVANE_TLB} -I ${BORVANE_WINE_IDL_DIR}
             -L ${BORVANE_STDOLE2_DIR} ${CMAKE_BINARY_DIR}/library/borvane.idl
     COMMAND tlb_flags ${BORVANE_TLB} ${kClientEventsIid} 80
+    COMMAND tlb_flags ${BORVANE_TLB} ${kClientIid} 100
     DEPENDS ${CMAKE_BINARY_DIR}/library/borvane.idl tlb_flags
     COMMENT "Compiling the type library")
   add_custom_target(borvane_tlb ALL DEPENDS ${BORVANE_TLB})

@@ -1,8 +1,9 @@
 #pragma once
 // Late-bound calls into the public class: member names to dispatch
 // identifiers, and invocation by identifier with by-reference variant
-// arguments. Both component builds route their dispatch interfaces here, so
-// the two agree on identifiers, argument counts and error codes.
+// arguments. The Linux component routes its dispatch interface here; the
+// Windows one invokes through the type library's description of _client,
+// which carries the same identifiers, counts and error codes.
 
 #include <cstdint>
 #include <span>

@@ -3,8 +3,10 @@
 // Sets type flags (TYPEFLAGS bits, hexadecimal) on one type description of a
 // compiled type library in place. The IDL compiler we use refuses some
 // attributes on dispatch interfaces (nonextensible); the library's event
-// interface needs that flag, so the build adds it here. The description is
-// found by its identifier in the library's identifier table.
+// interface needs that flag, so the build adds it here. Descriptions are
+// found by their identifier in the library's identifier table; a dual
+// interface is stored twice under one identifier (its dispatch side and its
+// function-table side), and both get the flags.
 //
 // Layout read here (the compiled type library format, all integers
 // little-endian 32-bit): a 0x54-byte header whose word at 0x14 carries a
@@ -55,6 +57,7 @@ void Run(const std::string& path, const borvane::Guid& guid, std::uint32_t flags
   const std::uint32_t guids = ReadWord(data, segments + 5 * 16);
   const auto wanted = guid.ToBytes();
 
+  int patched = 0;
   for (std::uint32_t i = 0; i < count; ++i) {
     const std::size_t info = infos + ReadWord(data, offsets + 4 * i);
     const std::uint32_t position = ReadWord(data, info + 0x2C);
@@ -67,12 +70,12 @@ void Run(const std::string& path, const borvane::Guid& guid, std::uint32_t flags
     }
     if (!same) continue;
     WriteWord(data, info + 0x30, ReadWord(data, info + 0x30) | flags);
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(data.data(), static_cast<std::streamsize>(data.size()));
-    if (!out) throw "cannot write " + path;
-    return;
+    ++patched;
   }
-  throw "no type description " + guid.ToString() + " in " + path;
+  if (patched == 0) throw "no type description " + guid.ToString() + " in " + path;
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(data.data(), static_cast<std::streamsize>(data.size()));
+  if (!out) throw "cannot write " + path;
 }
 
 }  // namespace

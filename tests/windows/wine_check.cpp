@@ -1,0 +1,490 @@
+// wine_check MODE OCX: checks borvane.ocx the way a Windows host sees it.
+//   typelib       the type library embedded in the file, read back by the
+//                 platform's reader: descriptions, flags, members, dispatch
+//                 identifiers and the record layout
+//   resources     version strings, identifier resources, toolbox bitmap
+//   objects       entry points and the object: foreign classes refused,
+//                 interfaces, dispatch errors, unload count
+//   registered    the registry values that DllRegisterServer wrote
+//   unregistered  none of the keys left
+// Prints each failed check and exits 1 when any failed.
+
+#include <windows.h>
+#include <oleauto.h>
+#include <olectl.h>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "library/identity.h"
+#include "library/registration.h"
+#include "platform/windows/variant_convert.h"
+
+namespace {
+
+int g_Checks = 0;
+int g_Failures = 0;
+
+#define CHECK(condition)                                                   \
+  do {                                                                     \
+    ++g_Checks;                                                            \
+    if (!(condition)) {                                                    \
+      ++g_Failures;                                                        \
+      std::printf("FAILED line %d: %s\n", __LINE__, #condition);           \
+    }                                                                      \
+  } while (0)
+
+using borvane::Narrow;
+using borvane::ToPlatformGuid;
+using borvane::Widen;
+namespace id = borvane::identity;
+
+std::string Name(ITypeInfo* info, MEMBERID member) {
+  BSTR name = nullptr;
+  if (FAILED(info->GetDocumentation(member, &name, nullptr, nullptr, nullptr))) return "?";
+  std::string text = Narrow(name, static_cast<int>(::SysStringLen(name)));
+  ::SysFreeString(name);
+  return text;
+}
+
+// Finds a function by name in a type description.
+const FUNCDESC* FindFunction(ITypeInfo* info, const TYPEATTR* attr, const std::string& name,
+                             ITypeInfo** owner) {
+  for (UINT i = 0; i < attr->cFuncs; ++i) {
+    FUNCDESC* func = nullptr;
+    if (FAILED(info->GetFuncDesc(i, &func))) continue;
+    if (Name(info, func->memid) == name) {
+      *owner = info;
+      return func;
+    }
+    info->ReleaseFuncDesc(func);
+  }
+  return nullptr;
+}
+
+void CheckClientInterface(ITypeInfo* info) {
+  TYPEATTR* attr = nullptr;
+  CHECK(SUCCEEDED(info->GetTypeAttr(&attr)));
+  if (attr == nullptr) return;
+  CHECK(attr->typekind == TKIND_DISPATCH);
+  CHECK(IsEqualGUID(attr->guid, ToPlatformGuid(id::kClientIid)));
+  const WORD wanted = TYPEFLAG_FHIDDEN | TYPEFLAG_FDUAL | TYPEFLAG_FNONEXTENSIBLE;
+  if ((attr->wTypeFlags & wanted) != wanted) std::printf("  _client flags 0x%x\n", attr->wTypeFlags);
+  CHECK((attr->wTypeFlags & wanted) == wanted);
+  CHECK((attr->wTypeFlags & TYPEFLAG_FCANCREATE) == 0);
+
+  // Through the function table: the dual twin, derived from IDispatch.
+  HREFTYPE twin_ref = 0;
+  ITypeInfo* twin = nullptr;
+  CHECK(SUCCEEDED(info->GetRefTypeOfImplType(static_cast<UINT>(-1), &twin_ref)));
+  CHECK(SUCCEEDED(info->GetRefTypeInfo(twin_ref, &twin)));
+  info->ReleaseTypeAttr(attr);
+  if (twin == nullptr) return;
+  TYPEATTR* twin_attr = nullptr;
+  CHECK(SUCCEEDED(twin->GetTypeAttr(&twin_attr)));
+  CHECK(twin_attr->typekind == TKIND_INTERFACE);
+  // The library stores the automation flag on the interface's one entry;
+  // Wine's reader shows it on the function-table side only.
+  const WORD twin_wanted = wanted | TYPEFLAG_FOLEAUTOMATION;
+  if ((twin_attr->wTypeFlags & twin_wanted) != twin_wanted) {
+    std::printf("  _client function-table flags 0x%x\n", twin_attr->wTypeFlags);
+  }
+  CHECK((twin_attr->wTypeFlags & twin_wanted) == twin_wanted);
+  CHECK(twin_attr->cFuncs == 2);
+  CHECK(twin_attr->cImplTypes == 1);
+  HREFTYPE base_ref = 0;
+  ITypeInfo* base = nullptr;
+  CHECK(SUCCEEDED(twin->GetRefTypeOfImplType(0, &base_ref)));
+  CHECK(SUCCEEDED(twin->GetRefTypeInfo(base_ref, &base)));
+  if (base != nullptr) {
+    CHECK(Name(base, MEMBERID_NIL) == "IDispatch");
+    base->Release();
+  }
+
+  ITypeInfo* owner = nullptr;
+  if (const FUNCDESC* func = FindFunction(twin, twin_attr, "DisplayTime", &owner)) {
+    CHECK(func->memid == id::kDispIdDisplayTime);
+    CHECK(func->cParams == 1);
+    CHECK(func->lprgelemdescParam[0].paramdesc.wParamFlags == (PARAMFLAG_FOUT | PARAMFLAG_FRETVAL));
+    CHECK(func->lprgelemdescParam[0].tdesc.vt == VT_PTR);
+    CHECK(func->lprgelemdescParam[0].tdesc.lptdesc->vt == VT_BSTR);
+    CHECK(func->elemdescFunc.tdesc.vt == VT_HRESULT);
+    owner->ReleaseFuncDesc(const_cast<FUNCDESC*>(func));
+  } else {
+    CHECK(!"DisplayTime is described");
+  }
+  if (const FUNCDESC* func = FindFunction(twin, twin_attr, "DeCrypt", &owner)) {
+    CHECK(func->memid == id::kDispIdDeCrypt);
+    CHECK(func->cParams == 3);
+    for (int i = 0; i < 2; ++i) {
+      const ELEMDESC& param = func->lprgelemdescParam[i];
+      CHECK(param.tdesc.vt == VT_PTR);
+      CHECK(param.tdesc.lptdesc->vt == VT_VARIANT);
+      CHECK(param.paramdesc.wParamFlags == (PARAMFLAG_FIN | PARAMFLAG_FOUT));
+    }
+    CHECK(func->lprgelemdescParam[2].paramdesc.wParamFlags == (PARAMFLAG_FOUT | PARAMFLAG_FRETVAL));
+    BSTR names[4] = {};
+    UINT count = 0;
+    CHECK(SUCCEEDED(twin->GetNames(func->memid, names, 4, &count)));
+    CHECK(count >= 3);
+    if (count >= 3) {
+      CHECK(Narrow(names[0]) == "DeCrypt");
+      CHECK(Narrow(names[1]) == "texti");
+      CHECK(Narrow(names[2]) == "salasana");
+    }
+    for (UINT i = 0; i < count; ++i) ::SysFreeString(names[i]);
+    owner->ReleaseFuncDesc(const_cast<FUNCDESC*>(func));
+  } else {
+    CHECK(!"DeCrypt is described");
+  }
+  twin->ReleaseTypeAttr(twin_attr);
+  twin->Release();
+}
+
+void CheckClass(ITypeInfo* info) {
+  TYPEATTR* attr = nullptr;
+  CHECK(SUCCEEDED(info->GetTypeAttr(&attr)));
+  if (attr == nullptr) return;
+  CHECK(attr->typekind == TKIND_COCLASS);
+  CHECK(IsEqualGUID(attr->guid, ToPlatformGuid(id::kClientClsid)));
+  // Only the control flag: no creation through the type description.
+  CHECK(attr->wTypeFlags == TYPEFLAG_FCONTROL);
+  CHECK(attr->cImplTypes == 2);
+  struct Expected {
+    const borvane::Guid& Iid;
+    INT Flags;
+  };
+  const Expected expected[2] = {{id::kClientIid, IMPLTYPEFLAG_FDEFAULT},
+                                {id::kClientEventsIid, IMPLTYPEFLAG_FDEFAULT | IMPLTYPEFLAG_FSOURCE}};
+  for (UINT i = 0; i < 2 && i < attr->cImplTypes; ++i) {
+    INT flags = 0;
+    HREFTYPE ref = 0;
+    ITypeInfo* implemented = nullptr;
+    CHECK(SUCCEEDED(info->GetImplTypeFlags(i, &flags)));
+    CHECK(flags == expected[i].Flags);
+    CHECK(SUCCEEDED(info->GetRefTypeOfImplType(i, &ref)));
+    CHECK(SUCCEEDED(info->GetRefTypeInfo(ref, &implemented)));
+    if (implemented == nullptr) continue;
+    TYPEATTR* implemented_attr = nullptr;
+    CHECK(SUCCEEDED(implemented->GetTypeAttr(&implemented_attr)));
+    CHECK(IsEqualGUID(implemented_attr->guid, ToPlatformGuid(expected[i].Iid)));
+    implemented->ReleaseTypeAttr(implemented_attr);
+    implemented->Release();
+  }
+  info->ReleaseTypeAttr(attr);
+}
+
+void CheckEvents(ITypeInfo* info) {
+  TYPEATTR* attr = nullptr;
+  CHECK(SUCCEEDED(info->GetTypeAttr(&attr)));
+  if (attr == nullptr) return;
+  CHECK(attr->typekind == TKIND_DISPATCH);
+  CHECK(IsEqualGUID(attr->guid, ToPlatformGuid(id::kClientEventsIid)));
+  const WORD wanted = TYPEFLAG_FHIDDEN | TYPEFLAG_FNONEXTENSIBLE;
+  CHECK((attr->wTypeFlags & wanted) == wanted);
+  CHECK((attr->wTypeFlags & TYPEFLAG_FDUAL) == 0);
+  CHECK(attr->cFuncs == 0);
+  CHECK(attr->cVars == 0);
+  info->ReleaseTypeAttr(attr);
+}
+
+void CheckRecord(ITypeInfo* info) {
+  TYPEATTR* attr = nullptr;
+  CHECK(SUCCEEDED(info->GetTypeAttr(&attr)));
+  if (attr == nullptr) return;
+  CHECK(attr->typekind == TKIND_RECORD);
+  CHECK(IsEqualGUID(attr->guid, ToPlatformGuid(id::kSystemTimeId)));
+  CHECK(attr->cVars == 8);
+  CHECK(attr->cbSizeInstance == 16);
+  const char* names[8] = {"wYear", "wMonth", "wDayOfWeek", "wDay",
+                          "wHour", "wMinute", "wSecond", "wMilliseconds"};
+  for (UINT i = 0; i < 8 && i < attr->cVars; ++i) {
+    VARDESC* var = nullptr;
+    CHECK(SUCCEEDED(info->GetVarDesc(i, &var)));
+    if (var == nullptr) continue;
+    CHECK(Name(info, var->memid) == names[i]);
+    CHECK(var->varkind == VAR_PERINSTANCE);
+    CHECK(var->oInst == 2 * i);
+    CHECK(var->elemdescVar.tdesc.vt == VT_I2);
+    info->ReleaseVarDesc(var);
+  }
+  info->ReleaseTypeAttr(attr);
+}
+
+void CheckTypeLibrary(const std::wstring& path) {
+  ITypeLib* library = nullptr;
+  CHECK(SUCCEEDED(::LoadTypeLibEx(path.c_str(), REGKIND_NONE, &library)));
+  if (library == nullptr) return;
+  TLIBATTR* attr = nullptr;
+  CHECK(SUCCEEDED(library->GetLibAttr(&attr)));
+  if (attr != nullptr) {
+    CHECK(IsEqualGUID(attr->guid, ToPlatformGuid(id::kTypeLibId)));
+    CHECK(attr->wMajorVerNum == id::kTypeLibMajor);
+    CHECK(attr->wMinorVerNum == id::kTypeLibMinor);
+    CHECK(attr->lcid == id::kTypeLibLocale);
+    CHECK((attr->wLibFlags & LIBFLAG_FCONTROL) != 0);
+    library->ReleaseTLibAttr(attr);
+  }
+  BSTR name = nullptr;
+  BSTR help = nullptr;
+  CHECK(SUCCEEDED(library->GetDocumentation(-1, &name, &help, nullptr, nullptr)));
+  CHECK(Narrow(name) == id::kTypeLibName);
+  CHECK(Narrow(help) == id::kTypeLibHelp);
+  ::SysFreeString(name);
+  ::SysFreeString(help);
+
+  CHECK(library->GetTypeInfoCount() == 4);
+  const char* names[4] = {"_client", "client", "__client", "SYSTEMTIME"};
+  void (*checks[4])(ITypeInfo*) = {CheckClientInterface, CheckClass, CheckEvents, CheckRecord};
+  for (UINT i = 0; i < 4 && i < library->GetTypeInfoCount(); ++i) {
+    ITypeInfo* info = nullptr;
+    CHECK(SUCCEEDED(library->GetTypeInfo(i, &info)));
+    if (info == nullptr) continue;
+    const std::string found = Name(info, MEMBERID_NIL);
+    if (found != names[i]) std::printf("  description %u is %s, expected %s\n", i, found.c_str(), names[i]);
+    CHECK(found == names[i]);
+    checks[i](info);
+    info->Release();
+  }
+  library->Release();
+}
+
+std::string Resource(HMODULE module, LPCWSTR type, LPCWSTR name) {
+  HRSRC found = ::FindResourceW(module, name, type);
+  if (found == nullptr) return {};
+  HGLOBAL loaded = ::LoadResource(module, found);
+  const auto* bytes = static_cast<const char*>(::LockResource(loaded));
+  return std::string(bytes, ::SizeofResource(module, found));
+}
+
+std::string IdentifierResource(const borvane::Guid& guid) {
+  std::string bytes("\x10\0\0\0", 4);
+  for (std::uint8_t byte : guid.ToBytes()) bytes += static_cast<char>(byte);
+  return bytes;
+}
+
+std::string VersionString(const std::string& block, const wchar_t* key) {
+  void* value = nullptr;
+  UINT length = 0;
+  const std::wstring path = L"\\StringFileInfo\\040904B0\\" + std::wstring(key);
+  if (!::VerQueryValueW(block.data(), path.c_str(), &value, &length)) return "<missing>";
+  return Narrow(static_cast<const wchar_t*>(value));
+}
+
+void CheckResources(const std::wstring& path) {
+  DWORD ignored = 0;
+  const DWORD size = ::GetFileVersionInfoSizeW(path.c_str(), &ignored);
+  CHECK(size > 0);
+  std::string block(size, '\0');
+  CHECK(::GetFileVersionInfoW(path.c_str(), 0, size, block.data()));
+  VS_FIXEDFILEINFO* fixed = nullptr;
+  UINT length = 0;
+  CHECK(::VerQueryValueW(block.data(), L"\\", reinterpret_cast<void**>(&fixed), &length));
+  if (fixed != nullptr) {
+    CHECK(fixed->dwFileVersionMS == MAKELONG(id::kVersionMinor, id::kVersionMajor));
+    CHECK(fixed->dwFileVersionLS == MAKELONG(id::kVersionRevision, id::kVersionBuild));
+    CHECK(fixed->dwProductVersionMS == fixed->dwFileVersionMS);
+    CHECK(fixed->dwProductVersionLS == fixed->dwFileVersionLS);
+  }
+  WORD* translation = nullptr;
+  CHECK(::VerQueryValueW(block.data(), L"\\VarFileInfo\\Translation",
+                         reinterpret_cast<void**>(&translation), &length));
+  if (translation != nullptr && length >= 4) {
+    CHECK(translation[0] == 0x0409);
+    CHECK(translation[1] == 1200);
+  }
+  CHECK(VersionString(block, L"FileVersion") == id::kVersionText);
+  CHECK(VersionString(block, L"ProductVersion") == id::kVersionText);
+  CHECK(VersionString(block, L"InternalName") == id::kInternalName);
+  CHECK(VersionString(block, L"OLESelfRegister").empty());
+
+  HMODULE module = ::LoadLibraryExW(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+  CHECK(module != nullptr);
+  if (module == nullptr) return;
+  CHECK(Resource(module, L"_IID_CLIENT", MAKEINTRESOURCEW(1)) == IdentifierResource(id::kClientIid));
+  CHECK(Resource(module, L"_SRCIID_CLIENT", MAKEINTRESOURCEW(1)) ==
+        IdentifierResource(id::kClientEventsIid));
+  CHECK(Resource(module, L"TYPELIB", MAKEINTRESOURCEW(1)).compare(0, 4, "MSFT") == 0);
+  const std::string bitmap =
+      Resource(module, MAKEINTRESOURCEW(2) /* RT_BITMAP */, MAKEINTRESOURCEW(id::kToolboxBitmapResource));
+  CHECK(bitmap.size() >= sizeof(BITMAPINFOHEADER));
+  if (bitmap.size() >= sizeof(BITMAPINFOHEADER)) {
+    BITMAPINFOHEADER header{};
+    std::memcpy(&header, bitmap.data(), sizeof header);
+    CHECK(header.biWidth == 16);
+    CHECK(header.biHeight == 15);
+    CHECK(header.biBitCount == 4);
+  }
+  ::FreeLibrary(module);
+}
+
+void CheckObjects(const std::wstring& path) {
+  HMODULE module = ::LoadLibraryW(path.c_str());
+  CHECK(module != nullptr);
+  if (module == nullptr) return;
+  using GetClassObject = HRESULT(WINAPI*)(REFCLSID, REFIID, void**);
+  using CanUnload = HRESULT(WINAPI*)();
+  auto get = reinterpret_cast<GetClassObject>(
+      reinterpret_cast<void*>(::GetProcAddress(module, "DllGetClassObject")));
+  auto can_unload = reinterpret_cast<CanUnload>(
+      reinterpret_cast<void*>(::GetProcAddress(module, "DllCanUnloadNow")));
+  CHECK(get != nullptr);
+  CHECK(can_unload != nullptr);
+  if (get == nullptr || can_unload == nullptr) return;
+
+  void* out = nullptr;
+  CHECK(get(IID_IDispatch, IID_IClassFactory, &out) == CLASS_E_CLASSNOTAVAILABLE);
+  CHECK(get(ToPlatformGuid(id::kButtonClsid), IID_IClassFactory, &out) == CLASS_E_CLASSNOTAVAILABLE);
+  CHECK(can_unload() == S_OK);
+
+  IClassFactory* factory = nullptr;
+  CHECK(SUCCEEDED(get(ToPlatformGuid(id::kClientClsid), IID_IClassFactory,
+                      reinterpret_cast<void**>(&factory))));
+  if (factory == nullptr) return;
+  IDispatch* object = nullptr;
+  CHECK(SUCCEEDED(factory->CreateInstance(nullptr, IID_IDispatch, reinterpret_cast<void**>(&object))));
+  factory->Release();
+  CHECK(can_unload() == S_FALSE);
+  if (object != nullptr) {
+    // Unknown members and wrong argument counts come back as the
+    // platform's errors.
+    DISPPARAMS none{nullptr, nullptr, 0, 0};
+    VARIANT result;
+    ::VariantInit(&result);
+    CHECK(object->Invoke(0x60030002, IID_NULL, 0, DISPATCH_METHOD, &none, &result, nullptr,
+                         nullptr) == DISP_E_MEMBERNOTFOUND);
+    CHECK(object->Invoke(id::kDispIdDeCrypt, IID_NULL, 0, DISPATCH_METHOD, &none, &result,
+                         nullptr, nullptr) == DISP_E_BADPARAMCOUNT);
+    LPOLESTR name = const_cast<LPOLESTR>(L"decrypt");
+    DISPID dispid = 0;
+    CHECK(object->GetIDsOfNames(IID_NULL, &name, 1, 0, &dispid) == S_OK);
+    CHECK(dispid == id::kDispIdDeCrypt);
+
+    IProvideClassInfo* class_info = nullptr;
+    CHECK(SUCCEEDED(object->QueryInterface(IID_IProvideClassInfo, reinterpret_cast<void**>(&class_info))));
+    if (class_info != nullptr) {
+      ITypeInfo* info = nullptr;
+      CHECK(SUCCEEDED(class_info->GetClassInfo(&info)));
+      if (info != nullptr) {
+        CHECK(Name(info, MEMBERID_NIL) == "client");
+        info->Release();
+      }
+      class_info->Release();
+    }
+    IConnectionPointContainer* container = nullptr;
+    CHECK(SUCCEEDED(object->QueryInterface(IID_IConnectionPointContainer,
+                                           reinterpret_cast<void**>(&container))));
+    if (container != nullptr) {
+      IConnectionPoint* point = nullptr;
+      CHECK(container->FindConnectionPoint(IID_IDispatch, &point) == CONNECT_E_NOCONNECTION);
+      CHECK(SUCCEEDED(container->FindConnectionPoint(ToPlatformGuid(id::kClientEventsIid), &point)));
+      if (point != nullptr) {
+        DWORD cookie = 0;
+        CHECK(point->Advise(object, &cookie) == S_OK);
+        CHECK(point->Unadvise(cookie) == S_OK);
+        CHECK(point->Unadvise(cookie) == CONNECT_E_NOCONNECTION);
+        point->Release();
+      }
+      container->Release();
+    }
+    object->Release();
+  }
+  CHECK(can_unload() == S_OK);
+}
+
+std::string ReadValue(const std::string& key, const std::string& name) {
+  wchar_t buffer[1024];
+  DWORD size = sizeof buffer;
+  const LSTATUS status =
+      ::RegGetValueW(HKEY_CLASSES_ROOT, Widen(key).c_str(), name.empty() ? nullptr : Widen(name).c_str(),
+                     RRF_RT_REG_SZ, nullptr, buffer, &size);
+  if (status != ERROR_SUCCESS) return "<missing>";
+  return Narrow(buffer);
+}
+
+bool KeyExists(const std::string& key) {
+  HKEY handle = nullptr;
+  if (::RegOpenKeyExW(HKEY_CLASSES_ROOT, Widen(key).c_str(), 0, KEY_READ, &handle) != ERROR_SUCCESS) {
+    return false;
+  }
+  ::RegCloseKey(handle);
+  return true;
+}
+
+void CheckRegistered(const std::wstring& path) {
+  const auto items = borvane::ClientRegistration(Narrow(path.c_str()));
+  for (const auto& key : items.Keys) CHECK(KeyExists(key));
+  for (const auto& value : items.Values) {
+    const std::string found = ReadValue(value.Key, value.Name);
+    if (found != value.Data) {
+      std::printf("  %s [%s] = \"%s\", expected \"%s\"\n", value.Key.c_str(), value.Name.c_str(),
+                  found.c_str(), value.Data.c_str());
+    }
+    CHECK(found == value.Data);
+  }
+  const std::string clsid_key = "CLSID\\" + id::kClientClsid.ToString();
+  CHECK(ReadValue(clsid_key + "\\MiscStatus\\1", "") == "131473");
+  CHECK(KeyExists(clsid_key + "\\Control"));
+
+  // The type library, registered by the platform from the embedded copy.
+  BSTR registered = nullptr;
+  CHECK(SUCCEEDED(::QueryPathOfRegTypeLib(ToPlatformGuid(id::kTypeLibId), id::kTypeLibMajor,
+                                          id::kTypeLibMinor, id::kTypeLibLocale, &registered)));
+  if (registered != nullptr) {
+    CHECK(::lstrcmpiW(registered, path.c_str()) == 0);
+    ::SysFreeString(registered);
+  }
+  for (const borvane::Guid* iid : {&id::kClientIid, &id::kClientEventsIid}) {
+    CHECK(ReadValue("Interface\\" + iid->ToString() + "\\TypeLib", "") == id::kTypeLibId.ToString());
+  }
+
+  // A host finds the class by its ProgID.
+  CLSID found{};
+  CHECK(SUCCEEDED(::CLSIDFromProgID(L"borvane.client", &found)));
+  CHECK(IsEqualCLSID(found, ToPlatformGuid(id::kClientClsid)));
+}
+
+void CheckUnregistered(const std::wstring& path) {
+  const auto client = borvane::ClientRegistration(Narrow(path.c_str()));
+  const auto typelib = borvane::TypeLibRegistration(Narrow(path.c_str()));
+  for (const auto* data : {&client, &typelib}) {
+    for (const auto& tree : data->Trees) {
+      if (KeyExists(tree)) std::printf("  left behind: %s\n", tree.c_str());
+      CHECK(!KeyExists(tree));
+    }
+  }
+  CLSID found{};
+  CHECK(FAILED(::CLSIDFromProgID(L"borvane.client", &found)));
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+  if (argc != 3) {
+    std::printf("usage: wine_check typelib|resources|objects|registered|unregistered OCX\n");
+    return 2;
+  }
+  const std::wstring mode = argv[1];
+  wchar_t full[MAX_PATH];
+  ::GetFullPathNameW(argv[2], MAX_PATH, full, nullptr);
+  const std::wstring path = full;
+  ::CoInitialize(nullptr);
+  if (mode == L"typelib") {
+    CheckTypeLibrary(path);
+  } else if (mode == L"resources") {
+    CheckResources(path);
+  } else if (mode == L"objects") {
+    CheckObjects(path);
+  } else if (mode == L"registered") {
+    CheckRegistered(path);
+  } else if (mode == L"unregistered") {
+    CheckUnregistered(path);
+  } else {
+    std::printf("unknown mode\n");
+    return 2;
+  }
+  ::CoUninitialize();
+  std::printf("%s: %d checks, %d failed\n", Narrow(mode.c_str()).c_str(), g_Checks, g_Failures);
+  return g_Failures == 0 ? 0 : 1;
+}
