@@ -8,6 +8,7 @@
 // in a test with a fake clock, a scripted transfer and a manual event loop.
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "container/clock.h"
@@ -60,6 +61,16 @@ class client {
   std::string serverDayText;
   std::string serverHourText;
 
+  // Values of the check boxes CheckDisplayMs and Checkperhour: 0 not
+  // ticked, 1 ticked, 2 greyed (treated as not ticked). The handlers read
+  // them; whoever hosts the boxes writes them before raising a click.
+  int CheckDisplayMsValue = 0;
+  int CheckperhourValue = 1;
+
+  // Attempts of one query when the round trip fails the range test; after
+  // the last one the query gives up and leaves the delay message showing.
+  static constexpr int kMaxQueryAttempts = 3;
+
   // 0 default, 11 busy.
   std::int16_t MousePointer() const { return m_MousePointer; }
 
@@ -68,6 +79,21 @@ class client {
   const std::string& ServiceHost() const { return m_ServiceHost; }
 
  private:
+  // One attempt's accepted measurement.
+  struct Measurement {
+    std::string Decoded;      // the decoded time text
+    SystemTime Local;         // the second clock reading
+    std::int32_t CorrectedMs;  // service milliseconds + one-way delay, 0..999
+  };
+
+  // Reads the clock, asks the service and decodes; empty when the
+  // corrected milliseconds fall outside 0..999.
+  std::optional<Measurement> Measure();
+  // Shows, compares and stores an accepted measurement.
+  void ShowResult(const Measurement& m);
+  void CompareClocks(const SystemTime& local, const SystemTime& service);
+  std::string QueryAddress(const std::string& stamp) const;
+
   ClientServices m_Services;
   std::string m_ServiceHost;
   std::int16_t m_MousePointer = 0;
