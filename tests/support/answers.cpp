@@ -2,6 +2,15 @@
 
 #include "client/time_text.h"
 
+namespace borvane {
+
+void PrintTo(const SystemTime& t, std::ostream* out) {
+  *out << t.wYear << "," << t.wMonth << "," << t.wDayOfWeek << "," << t.wDay << "," << t.wHour
+       << "," << t.wMinute << "," << t.wSecond << "," << t.wMilliseconds;
+}
+
+}  // namespace borvane
+
 namespace borvane::testing {
 
 std::string EncodeForDecoder(const std::string& plain, int k) {

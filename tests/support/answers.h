@@ -3,11 +3,17 @@
 // inverting the client's decoder, plus a rig that wires a client to fakes.
 
 #include <cstdint>
+#include <ostream>
 #include <string>
 
 #include "client/client.h"
 #include "container/manual_event_loop.h"
 #include "support/fakes.h"
+
+namespace borvane {
+// Readable records in test failures.
+void PrintTo(const SystemTime& time, std::ostream* out);
+}  // namespace borvane
 
 namespace borvane::testing {
 
