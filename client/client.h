@@ -35,7 +35,16 @@ class client {
   client& operator=(const client&) = delete;
 
   // Public methods.
+  //
+  // One time check: asks the service, shows both times and the verdict,
+  // stores the service time and restarts the seconds count. A round trip
+  // too long to trust is retried up to kMaxQueryAttempts times, after which
+  // the query gives up quietly with the delay message in Label1. Always
+  // returns the empty text; a failed fetch (TransferFailed) or an answer
+  // that does not read (TypeMismatch) is raised with what was already shown
+  // left in place. The mouse pointer is back to default however it ends.
   std::string DisplayTime();
+  // The answer decoder; replaces `salasana` by the shift it derived.
   std::string DeCrypt(Variant& texti, Variant& salasana);
 
   // Notification handlers. The panel binds them to its parts; the command

@@ -2,8 +2,8 @@
 // hour, and the hourly re-check when it passes the hour.
 
 #include "client/client.h"
-#include "client/time_text.h"
 #include "container/error.h"
+#include "container/variant.h"
 
 namespace borvane {
 
@@ -15,13 +15,15 @@ constexpr std::int32_t kSecondsPerHour = 3600;
 }  // namespace
 
 void client::sysTimer_Timer() {
-  if (ReadWholeNumber(serverYearText) == 0) DisplayTime();
+  // A service year of 0 is no usable service time: refresh before
+  // counting. An empty year text does not read and ends the tick.
+  if (ParseNumber(serverYearText) == 0) DisplayTime();
 
   // In double, so a count at the top of the 32-bit range raises overflow
   // rather than wrapping.
-  sysTimer.SetTag(std::to_string(ToInt32(ReadWholeNumber(sysTimer.Tag()) + 1.0)));
+  sysTimer.SetTag(std::to_string(ToInt32(ParseNumber(sysTimer.Tag()) + 1.0)));
 
-  if (ReadWholeNumber(sysTimer.Tag()) > kSecondsPerHour) {
+  if (ParseNumber(sysTimer.Tag()) > kSecondsPerHour) {
     // Reset first: a re-check whose query fails leaves "0", and the next
     // re-check comes a full count later.
     sysTimer.SetTag("0");
