@@ -30,7 +30,9 @@ void client::Command2_Click() {
 
   const std::int32_t result = m_Services.clock.SetLocalTime(record);
   if (result != 0) {
-    Localtime.SetCaption(Label1.Caption());
+    // The local row shows the time just applied, in the machine's own zone;
+    // on a GMT+8 machine that is exactly the service row's text.
+    Localtime.SetCaption(FormatDateTime(record));
     Label2.SetCaption(panel::kSetSucceeded);
   } else {
     Label2.SetCaption(panel::kSetRefusedPrefix + std::to_string(result) +
