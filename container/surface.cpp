@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <vector>
 
 #include "container/error.h"
@@ -66,11 +67,15 @@ void Surface::PaintPicture(const Picture& picture, float x, float y, float width
   const double y_step = static_cast<double>(source_height) / dest_height;
   // Source column of each visible destination column; -1 where the source
   // falls outside the picture (clipped like the surface edge).
-  std::vector<std::int32_t> columns(static_cast<std::size_t>(visible.Width));
+  std::vector<std::int32_t>& columns = m_Columns;
+  columns.resize(static_cast<std::size_t>(visible.Width));
+  bool contiguous = true;
   for (std::int32_t i = 0; i < visible.Width; ++i) {
     const double sx = std::floor(source_x + (visible.X - left + i + 0.5) * x_step);
-    columns[static_cast<std::size_t>(i)] =
+    const std::int32_t column =
         (sx >= 0 && sx < picture.Width()) ? static_cast<std::int32_t>(sx) : -1;
+    columns[static_cast<std::size_t>(i)] = column;
+    contiguous = contiguous && column >= 0 && column == columns[0] + i;
   }
   const bool keyed = picture.MayBeTransparent();
   for (std::int32_t dy = visible.Y; dy < visible.Bottom(); ++dy) {
@@ -78,6 +83,11 @@ void Surface::PaintPicture(const Picture& picture, float x, float y, float width
     if (sy < 0 || sy >= picture.Height()) continue;
     const Pixel* source = picture.Row(static_cast<std::int32_t>(sy));
     Pixel* target = m_Image.Row(dy) + visible.X;
+    if (contiguous && !keyed) {
+      // Unstretched rows of an opaque picture: a straight copy.
+      std::memcpy(target, source + columns[0], static_cast<std::size_t>(visible.Width) * sizeof(Pixel));
+      continue;
+    }
     for (std::int32_t i = 0; i < visible.Width; ++i) {
       const std::int32_t sx = columns[static_cast<std::size_t>(i)];
       if (sx < 0) continue;

@@ -9,6 +9,7 @@
 // origin is always (0, 0).
 
 #include <cstdint>
+#include <vector>
 
 #include "container/colour.h"
 #include "container/font.h"
@@ -84,6 +85,7 @@ class Surface {
   FontRef m_Font;
   std::int16_t m_MousePointer = kDefaultPointer;
   WindowHandle m_Window;
+  std::vector<std::int32_t> m_Columns;  // PaintPicture's column map, kept to spare allocations
 };
 
 }  // namespace borvane
