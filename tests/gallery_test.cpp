@@ -13,6 +13,10 @@
 #include "platform/pango_text_engine.h"
 #include "platform/png_writer.h"
 
+// Fontconfig keeps its font cache for the life of the process; the leak
+// checker of sanitizer builds would report it as ours.
+extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig\n"; }
+
 namespace borvane {
 namespace {
 
