@@ -12,7 +12,9 @@ namespace borvane {
 enum class ErrorCode : std::int32_t {
   Overflow = 6,
   TypeMismatch = 13,
+  InvalidFileFormat = 321,
   InvalidPropertyValue = 380,
+  InvalidPicture = 481,
   TransferFailed = 35750,
 };
 
@@ -33,6 +35,10 @@ class Error : public std::runtime_error {
 
 [[noreturn]] inline void RaiseOverflow(const std::string& what) {
   throw Error(ErrorCode::Overflow, "overflow: " + what);
+}
+
+[[noreturn]] inline void RaiseInvalidPropertyValue(const std::string& what) {
+  throw Error(ErrorCode::InvalidPropertyValue, "invalid property value: " + what);
 }
 
 // Narrows to a 16-bit signed integer the way the design's 16-bit fields do:
