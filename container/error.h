@@ -18,6 +18,19 @@ enum class ErrorCode : std::int32_t {
   TransferFailed = 35750,
 };
 
+// What kind of failure a code stands for, in a few words for people.
+constexpr const char* ErrorKindName(ErrorCode code) {
+  switch (code) {
+    case ErrorCode::Overflow: return "overflow";
+    case ErrorCode::TypeMismatch: return "type mismatch";
+    case ErrorCode::InvalidFileFormat: return "invalid file format";
+    case ErrorCode::InvalidPropertyValue: return "invalid property value";
+    case ErrorCode::InvalidPicture: return "invalid picture";
+    case ErrorCode::TransferFailed: return "transfer failed";
+  }
+  return "error";
+}
+
 class Error : public std::runtime_error {
  public:
   Error(ErrorCode code, const std::string& message)
