@@ -38,15 +38,9 @@ std::string ClientText(const client& c) {
 }
 
 std::string DescribeError(const Error& error) {
-  const char* kind = "error";
-  switch (error.Code()) {
-    case ErrorCode::TypeMismatch: kind = "type mismatch"; break;
-    case ErrorCode::Overflow: kind = "overflow"; break;
-    case ErrorCode::TransferFailed: kind = "transfer failed"; break;
-    case ErrorCode::InvalidPropertyValue: kind = "invalid property value"; break;
-  }
+  const std::string kind = ErrorKindName(error.Code());
   std::string message = error.what();
-  if (message.rfind(kind, 0) != 0) message = std::string(kind) + ": " + message;
+  if (message.rfind(kind, 0) != 0) message = kind + ": " + message;
   return message + " (error " + std::to_string(static_cast<int>(error.Code())) + ")";
 }
 

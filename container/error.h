@@ -12,9 +12,24 @@ namespace borvane {
 enum class ErrorCode : std::int32_t {
   Overflow = 6,
   TypeMismatch = 13,
+  InvalidFileFormat = 321,
   InvalidPropertyValue = 380,
+  InvalidPicture = 481,
   TransferFailed = 35750,
 };
+
+// What kind of failure a code stands for, in a few words for people.
+constexpr const char* ErrorKindName(ErrorCode code) {
+  switch (code) {
+    case ErrorCode::Overflow: return "overflow";
+    case ErrorCode::TypeMismatch: return "type mismatch";
+    case ErrorCode::InvalidFileFormat: return "invalid file format";
+    case ErrorCode::InvalidPropertyValue: return "invalid property value";
+    case ErrorCode::InvalidPicture: return "invalid picture";
+    case ErrorCode::TransferFailed: return "transfer failed";
+  }
+  return "error";
+}
 
 class Error : public std::runtime_error {
  public:
@@ -33,6 +48,10 @@ class Error : public std::runtime_error {
 
 [[noreturn]] inline void RaiseOverflow(const std::string& what) {
   throw Error(ErrorCode::Overflow, "overflow: " + what);
+}
+
+[[noreturn]] inline void RaiseInvalidPropertyValue(const std::string& what) {
+  throw Error(ErrorCode::InvalidPropertyValue, "invalid property value: " + what);
 }
 
 // Narrows to a 16-bit signed integer the way the design's 16-bit fields do:

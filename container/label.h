@@ -1,22 +1,31 @@
 #pragma once
-// The label constituent: a line of text above its parent's surface. Its
-// position and size are in the parent's unit (pixels once ScaleMode is 3).
+// The label constituent: a line of text above its parent's surface.
+//
+// Its position and size are in the parent's unit; parents keep their labels
+// in pixels (every control here switches its surface to pixels on its first
+// draw), and the label is drawn at its position rounded to whole pixels.
+// Text is measured and drawn through the text engine the parent gives it;
+// without one an auto-sized label keeps its size and draws no text.
 
+#include <cstdint>
 #include <functional>
 #include <string>
 
 #include "container/colour.h"
+#include "container/constituent.h"
 #include "container/font.h"
 #include "container/geometry.h"
+#include "container/text_engine.h"
 
 namespace borvane {
 
-class Label {
+class Label : public Constituent {
  public:
   enum class Alignment { Left, Right, Center };
 
   const std::string& Caption() const { return m_Caption; }
-  // Runs OnChange when the text actually changes.
+  // Sizes itself to the new text (when auto-sized), then runs OnChange; both
+  // only when the text actually changes.
   void SetCaption(std::string caption);
 
   Colour ForeColor() const { return m_ForeColor; }
@@ -30,11 +39,21 @@ class Label {
   bool Visible() const { return m_Visible; }
   void SetVisible(bool visible) { m_Visible = visible; }
 
+  // Shared with the control that assigned it; the label never copies it.
   const FontRef& Font() const { return m_Font; }
-  void SetFont(FontRef font) { m_Font = std::move(font); }
+  // Sizes itself to its text in the new font (when auto-sized).
+  void SetFont(FontRef font);
 
   Alignment TextAlignment() const { return m_Alignment; }
   void SetAlignment(Alignment alignment) { m_Alignment = alignment; }
+
+  // An auto-sized label takes the measured size of its text whenever its
+  // text, font or engine changes; its left and top stay where they are.
+  bool AutoSize() const { return m_AutoSize; }
+  void SetAutoSize(bool auto_size);
+
+  TextEngine* GetTextEngine() const { return m_TextEngine; }
+  void SetTextEngine(TextEngine* engine);
 
   float Left() const { return m_Bounds.X; }
   float Top() const { return m_Bounds.Y; }
@@ -50,14 +69,35 @@ class Label {
 
   // Text change notification.
   std::function<void()> OnChange;
+  // Mouse notifications with X and Y in the label's own pixels, and clicks.
+  MouseHandler OnMouseDown;
+  MouseHandler OnMouseMove;
+  MouseHandler OnMouseUp;
+  std::function<void()> OnClick;
+  std::function<void()> OnDblClick;
+
+  // Constituent.
+  Rect PixelRect() const override;
+  bool IsShown() const override { return m_Visible; }
+  void PaintInto(Image& frame, Point origin) const override;
+  void MouseDown(std::int16_t button, std::int16_t shift, float x, float y) override;
+  void MouseMove(std::int16_t button, std::int16_t shift, float x, float y) override;
+  void MouseUp(std::int16_t button, std::int16_t shift, float x, float y) override;
+  void Click() override;
+  void DblClick() override;
 
  private:
+  const borvane::Font& DrawingFont() const { return m_Font ? *m_Font : FallbackFont(); }
+  void FitToText();
+
   std::string m_Caption;
   Colour m_ForeColor = colours::kWindowText;
   Colour m_BackColor = colours::kButtonFace;
   bool m_Transparent = false;
   bool m_Visible = true;
+  bool m_AutoSize = false;
   FontRef m_Font;
+  TextEngine* m_TextEngine = nullptr;
   Alignment m_Alignment = Alignment::Left;
   RectF m_Bounds;
   std::string m_ToolTip;

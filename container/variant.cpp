@@ -137,6 +137,10 @@ FontRef Variant::ToFont() const {
   return std::get<FontRef>(m_Value);
 }
 
+FontRef Variant::FontOrNothing() const {
+  return GetType() == Type::Font ? std::get<FontRef>(m_Value) : FontRef{};
+}
+
 bool Variant::operator==(const Variant& other) const {
   if (IsNumeric() && other.IsNumeric()) return ToDouble() == other.ToDouble();
   if (GetType() != other.GetType()) return false;

@@ -38,6 +38,9 @@ class Variant {
   std::int32_t ToInt32() const;
   double ToDouble() const;
   FontRef ToFont() const;
+  // The font reference held, which may be empty ("Nothing"); an empty
+  // reference for every other type.
+  FontRef FontOrNothing() const;
 
   // Equality as the property store uses it to leave out defaults: numbers
   // compare by value whatever their width, fonts by their attributes.

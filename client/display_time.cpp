@@ -1,0 +1,169 @@
+// The time query: one round trip to the service, measured against the
+// local clock, shown on the panel and stored for the clock setting and the
+// hourly re-check.
+
+#include <cmath>
+#include <cstdlib>
+
+#include "client/client.h"
+#include "client/decrypt.h"
+#include "client/panel_texts.h"
+#include "client/service_zone.h"
+#include "client/time_text.h"
+#include "container/error.h"
+#include "container/utf8.h"
+
+namespace borvane {
+
+namespace {
+
+// Puts the default pointer back however the query ends: accepted, given up
+// after its last attempt, or left by an error.
+class DefaultPointerOnExit {
+ public:
+  explicit DefaultPointerOnExit(std::int16_t& pointer) : m_Pointer(pointer) {}
+  ~DefaultPointerOnExit() { m_Pointer = panel::kDefaultPointer; }
+  DefaultPointerOnExit(const DefaultPointerOnExit&) = delete;
+  DefaultPointerOnExit& operator=(const DefaultPointerOnExit&) = delete;
+
+ private:
+  std::int16_t& m_Pointer;
+};
+
+// Characters of the answer that carry the echoed send stamp, and of its
+// tail that carry the encoded time.
+constexpr std::size_t kEchoLength = 5;
+constexpr std::size_t kEncodedLength = 23;
+// The decoded time: "YYYY-MM-DD hh:mm:ss" (19), a separator, 3 digits of ms.
+constexpr std::size_t kDateTimeLength = 19;
+constexpr std::size_t kMillisecondsLength = 3;
+
+constexpr std::uint32_t kTickIntervalMs = 1000;
+
+}  // namespace
+
+std::string client::QueryAddress(const std::string& stamp) const {
+  std::string base = m_Services.service_url;
+  while (!base.empty() && base.back() == '/') base.pop_back();
+  return base + "/times/nolvera.aspx?borvane=" + stamp;
+}
+
+std::string client::DisplayTime() {
+  DefaultPointerOnExit restore(m_MousePointer);
+  for (int attempt = 1; attempt <= kMaxQueryAttempts; ++attempt) {
+    m_MousePointer = panel::kBusyPointer;
+    if (const std::optional<Measurement> m = Measure()) {
+      ShowResult(*m);
+      return {};
+    }
+    // Too slow to trust; earlier results stay as they are.
+    Label1.SetCaption(panel::kDelayMessage);
+  }
+  return {};
+}
+
+std::optional<client::Measurement> client::Measure() {
+  Clock& clock = m_Services.clock;
+  Transfer& transfer = m_Services.transfer;
+
+  // The send stamp: seconds (2 digits) and milliseconds (3 digits) of the
+  // first reading. The service echoes it; we keep no copy.
+  const SystemTime sent = clock.Now();
+  const std::string stamp =
+      PadLeft2(std::to_string(sent.wSecond)) + PadLeft3(std::to_string(sent.wMilliseconds));
+
+  // A transfer still running gets no second request; the empty answer then
+  // fails to read as an echo below.
+  std::string answer;
+  if (!transfer.StillExecuting()) answer = transfer.OpenUrl(QueryAddress(stamp));
+  transfer.Cancel();
+
+  Variant texti(Utf8Right(answer, kEncodedLength));
+  Variant key(kDecoderKey);  // fresh each time: DeCrypt replaces it by the shift
+  Measurement m;
+  m.Decoded = borvane::DeCrypt(texti, key);
+  m.Local = clock.Now();
+
+  // Round trip in ms from the echo alone, 32-bit signed. Across a minute
+  // boundary it comes out strongly negative, and the range test rejects it.
+  const std::int32_t echo = ReadWholeNumber(Utf8Left(answer, kEchoLength));
+  const std::int32_t received = m.Local.wSecond * 1000 + m.Local.wMilliseconds;
+  const std::int32_t round_trip =
+      ToInt32(static_cast<double>(static_cast<std::int64_t>(received) - echo));
+  // Half the round trip, ties to the even millisecond.
+  const std::int32_t one_way = ToInt32(round_trip / 2.0);
+
+  const std::int64_t corrected =
+      std::int64_t{ReadWholeNumber(Utf8Right(m.Decoded, kMillisecondsLength))} + one_way;
+  // A correction that carries into the seconds is not trusted.
+  if (corrected < 0 || corrected > 999) return std::nullopt;
+  m.CorrectedMs = static_cast<std::int32_t>(corrected);
+  return m;
+}
+
+void client::ShowResult(const Measurement& m) {
+  const std::string service_text =
+      Utf8Left(m.Decoded, kDateTimeLength + 1) + PadLeft3(std::to_string(m.CorrectedMs));
+  Label1.SetCaption(service_text);
+  serverTimeText = service_text;
+  m_MousePointer = panel::kDefaultPointer;
+
+  const std::string local_text = FormatDateTime(m.Local);
+  const std::string local_ms = PadLeft3(std::to_string(m.Local.wMilliseconds));
+  Localtime.SetCaption(local_text + "." + local_ms);
+
+  // Beijing time, as the service gave it.
+  const SystemTime service = ReadDateTime(Utf8Left(service_text, kDateTimeLength));
+  CompareClocks(m.Local, service);
+
+  LabelMsS.SetCaption("." + Utf8Right(serverTimeText, kMillisecondsLength));
+  LabelMsL.SetCaption("." + local_ms);
+
+  // The count of the hourly re-check restarts from the service's seconds
+  // into the hour.
+  sysTimer.SetInterval(kTickIntervalMs);
+  sysTimer.SetTag(std::to_string(service.wMinute * 60 + service.wSecond));
+  serverYearText = std::to_string(service.wYear);
+  serverMonthText = std::to_string(service.wMonth);
+  serverDayText = std::to_string(service.wDay);
+  serverHourText = std::to_string(service.wHour);
+
+  sysTimer_Timer();
+
+  Label1.SetCaption(Utf8Left(m.Decoded, kDateTimeLength));
+  Localtime.SetCaption(local_text);
+}
+
+void client::CompareClocks(const SystemTime& local, const SystemTime& beijing) {
+  // Compare in the machine's zone, so a correct clock elsewhere than
+  // GMT+8 is not reported as wrong.
+  const SystemTime service = ServiceToLocal(beijing, m_Services.clock);
+  if (local.wYear != service.wYear || local.wMonth != service.wMonth ||
+      local.wDay != service.wDay || local.wHour != service.wHour ||
+      local.wMinute != service.wMinute) {
+    Label2.SetForeColor(panel::kWarningColour);
+    Label2.SetCaption(panel::kClockWrong);
+    return;
+  }
+
+  // Offset in ms, positive when the local clock is ahead. Both sides are
+  // shifted by 30 s so that the service side stays within 16 bits.
+  const double local_part = (local.wSecond - 30) * 1000.0 + local.wMilliseconds;
+  const std::int16_t service_seconds_part = ToInt16((service.wSecond - 30) * 1000);
+  const std::int16_t service_part = ToInt16(
+      service_seconds_part + ReadWholeNumber(Utf8Right(serverTimeText, kMillisecondsLength)));
+  const double offset = local_part - service_part;
+
+  if (std::fabs(offset) > 100) {
+    Label2.SetForeColor(panel::kWarningColour);
+    Label2.SetCaption(std::string(panel::kClockOffsetPrefix) +
+                      (offset > 0 ? panel::kClockAhead : panel::kClockBehind) +
+                      std::to_string(static_cast<std::int64_t>(std::fabs(offset))) +
+                      panel::kClockOffsetSuffix);
+  } else {
+    // The colour stays as it is: a warning colour from an earlier query remains.
+    Label2.SetCaption(panel::kClockRight);
+  }
+}
+
+}  // namespace borvane

@@ -1,0 +1,155 @@
+#include "platform/curl_transfer.h"
+
+#include <curl/curl.h>
+
+#include <cstddef>
+#include <memory>
+#include <mutex>
+#include <stdexcept>
+
+#include "container/error.h"
+
+namespace borvane {
+
+namespace {
+
+constexpr long kConnectTimeoutMs = 5000;
+constexpr long kTotalTimeoutMs = 10000;
+// The time answer is 28 bytes; anything near this is not the time service.
+constexpr std::size_t kMaxBodyBytes = 1 << 20;
+
+void InitCurlOnce() {
+  // curl_global_init is not thread-safe on its own; a function-local static
+  // is initialised exactly once even when transfers are created concurrently.
+  static const CURLcode init = curl_global_init(CURL_GLOBAL_DEFAULT);
+  if (init != CURLE_OK) {
+    throw Error(ErrorCode::TransferFailed,
+                std::string("libcurl initialisation failed: ") + curl_easy_strerror(init));
+  }
+}
+
+struct EasyCleanup {
+  void operator()(CURL* handle) const { curl_easy_cleanup(handle); }
+};
+
+struct Receiver {
+  std::string Body;
+  bool TooLarge = false;
+};
+
+std::size_t Receive(char* data, std::size_t size, std::size_t count, void* user) {
+  auto* receiver = static_cast<Receiver*>(user);
+  const std::size_t bytes = size * count;
+  if (receiver->Body.size() + bytes > kMaxBodyBytes) {
+    receiver->TooLarge = true;
+    return 0;  // libcurl ends the transfer with CURLE_WRITE_ERROR
+  }
+  receiver->Body.append(data, bytes);
+  return bytes;
+}
+
+int Progress(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
+  // Non-zero aborts the transfer with CURLE_ABORTED_BY_CALLBACK.
+  return static_cast<std::atomic<bool>*>(user)->load() ? 1 : 0;
+}
+
+std::string FirstLine(const std::string& text) {
+  std::string line = text.substr(0, text.find_first_of("\r\n"));
+  if (line.size() > 200) line = line.substr(0, 200) + "...";
+  return line;
+}
+
+// Clears the busy flag however the fetch ends.
+struct BusyScope {
+  std::atomic<bool>& Busy;
+  ~BusyScope() { Busy = false; }
+};
+
+}  // namespace
+
+struct CurlTransfer::Handle {
+  std::unique_ptr<CURL, EasyCleanup> Easy;
+  char ErrorText[CURL_ERROR_SIZE] = {};
+};
+
+CurlTransfer::CurlTransfer() : m_Handle(std::make_unique<Handle>()) {
+  InitCurlOnce();
+  m_Handle->Easy.reset(curl_easy_init());
+  CURL* easy = m_Handle->Easy.get();
+  if (easy == nullptr) throw Error(ErrorCode::TransferFailed, "libcurl could not create a handle");
+
+  // Options that hold for every fetch; the URL and the body sink are set per
+  // fetch. Proxy variables stay honoured (libcurl's default).
+  const auto set = [](CURLcode code) {
+    if (code != CURLE_OK) {
+      throw Error(ErrorCode::TransferFailed,
+                  std::string("libcurl option refused: ") + curl_easy_strerror(code));
+    }
+  };
+  set(curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L));  // time-outs without SIGALRM: thread-safe
+  set(curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, kConnectTimeoutMs));
+  set(curl_easy_setopt(easy, CURLOPT_TIMEOUT_MS, kTotalTimeoutMs));
+  set(curl_easy_setopt(easy, CURLOPT_ERRORBUFFER, m_Handle->ErrorText));
+  set(curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &Receive));
+  set(curl_easy_setopt(easy, CURLOPT_NOPROGRESS, 0L));
+  set(curl_easy_setopt(easy, CURLOPT_XFERINFOFUNCTION, &Progress));
+  set(curl_easy_setopt(easy, CURLOPT_XFERINFODATA, &m_Cancelled));
+  set(curl_easy_setopt(easy, CURLOPT_TCP_NODELAY, 1L));
+  set(curl_easy_setopt(easy, CURLOPT_TCP_KEEPALIVE, 1L));
+  set(curl_easy_setopt(easy, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(kMaxBodyBytes)));
+  // A query address is never a local file or another protocol.
+  set(curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https"));
+}
+
+CurlTransfer::~CurlTransfer() = default;
+
+bool CurlTransfer::StillExecuting() { return m_Busy; }
+
+void CurlTransfer::Cancel() {
+  std::lock_guard lock(m_State);
+  if (m_Busy) m_Cancelled = true;
+}
+
+std::string CurlTransfer::OpenUrl(const std::string& url) {
+  {
+    // Busy and cancelled change together, so a Cancel cannot fall between them.
+    std::lock_guard lock(m_State);
+    if (m_Busy) throw Error(ErrorCode::TransferFailed, "a transfer is still running");
+    m_Busy = true;
+    m_Cancelled = false;
+  }
+  BusyScope busy{m_Busy};
+
+  CURL* easy = m_Handle->Easy.get();
+  Receiver receiver;
+  m_Handle->ErrorText[0] = '\0';
+  curl_easy_setopt(easy, CURLOPT_URL, url.c_str());
+  curl_easy_setopt(easy, CURLOPT_WRITEDATA, &receiver);
+  const CURLcode code = curl_easy_perform(easy);
+  curl_easy_setopt(easy, CURLOPT_WRITEDATA, nullptr);
+
+  if (code != CURLE_OK) {
+    std::string message = "transfer of " + url + " failed: ";
+    if (code == CURLE_ABORTED_BY_CALLBACK && m_Cancelled) {
+      message += "cancelled";
+    } else if (receiver.TooLarge || code == CURLE_FILESIZE_EXCEEDED) {
+      message += "answer larger than 1 MiB";
+    } else {
+      message += curl_easy_strerror(code);
+      if (m_Handle->ErrorText[0] != '\0') message += std::string(" (") + m_Handle->ErrorText + ")";
+    }
+    throw Error(ErrorCode::TransferFailed, message);
+  }
+
+  long status = 0;
+  curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &status);
+  if (status < 200 || status > 299) {
+    std::string message = "transfer of " + url + " failed: HTTP status " + std::to_string(status);
+    const std::string line = FirstLine(receiver.Body);
+    if (!line.empty()) message += ": " + line;
+    throw Error(ErrorCode::TransferFailed, message);
+  }
+  return std::move(receiver.Body);
+}
+
+}  // namespace borvane

@@ -1,0 +1,42 @@
+#pragma once
+// The HTTP transfer component on libcurl: one easy handle kept for the life
+// of the object, so consecutive queries to the time service reuse the same
+// kept-alive connection and skip the connect on the round trip.
+
+#include <atomic>
+#include <memory>
+#include <mutex>
+#include <string>
+
+#include "container/transfer.h"
+
+namespace borvane {
+
+class CurlTransfer final : public Transfer {
+ public:
+  CurlTransfer();
+  ~CurlTransfer() override;
+  CurlTransfer(const CurlTransfer&) = delete;
+  CurlTransfer& operator=(const CurlTransfer&) = delete;
+
+  // True only while OpenUrl runs (it may be asked from another thread).
+  bool StillExecuting() override;
+  // Fetches `url` (http or https) and returns the body. Connect time-out 5 s,
+  // whole transfer 10 s; proxy variables of the environment apply. Raises
+  // Error(TransferFailed) when the fetch fails, is cancelled, the body passes
+  // 1 MiB, or the status is not 2xx (the message names the status and the
+  // first line of the body).
+  std::string OpenUrl(const std::string& url) override;
+  // Aborts a fetch running on another thread (it fails with TransferFailed);
+  // does nothing when no fetch runs.
+  void Cancel() override;
+
+ private:
+  struct Handle;
+  std::unique_ptr<Handle> m_Handle;
+  std::mutex m_State;
+  std::atomic<bool> m_Busy{false};
+  std::atomic<bool> m_Cancelled{false};
+};
+
+}  // namespace borvane

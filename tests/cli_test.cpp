@@ -1,0 +1,144 @@
+// The borvane program end to end: real libcurl against the reference
+// service on loopback, and the command line's help, output and errors.
+
+#include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
+#include <regex>
+
+#include "service/time_service.h"
+#include "support/process.h"
+
+namespace borvane {
+namespace {
+
+using testing::ProcessResult;
+using testing::RunProcess;
+
+ProcessResult Borvane(std::vector<std::string> args, std::vector<std::string> env = {}) {
+  args.insert(args.begin(), BORVANE_BINARY);
+  return RunProcess(args, env);
+}
+
+class SkewedService : public ::testing::Test {
+ protected:
+  void StartService(std::int64_t offset_ms) {
+    TimeServiceOptions options;
+    options.offset_ms = offset_ms;
+    m_Service = std::make_unique<TimeService>(options);
+    m_Service->Start();
+  }
+  void TearDown() override {
+    if (m_Service) m_Service->Stop();
+  }
+  std::string Url() const { return m_Service->BaseUrl(); }
+
+  // Queries until the verdict carries a figure: a skewed clock read across a
+  // minute boundary gets the figure-less line instead, which says nothing
+  // about accuracy.
+  nlohmann::json QueryWithFigure(const std::vector<std::string>& env) {
+    nlohmann::json state;
+    for (int attempt = 0; attempt < 4; ++attempt) {
+      const ProcessResult r = Borvane({"query", "--service", Url(), "--json"}, env);
+      EXPECT_EQ(r.ExitCode, 0) << r.Err;
+      state = nlohmann::json::parse(r.Out);
+      if (state["Label2"].get<std::string>().find("ms请校准") != std::string::npos) break;
+    }
+    return state;
+  }
+
+  std::unique_ptr<TimeService> m_Service;
+};
+
+int ReportedOffset(const std::string& status) {
+  static const std::regex kFigure("北京时间(快|慢)([0-9]+)ms请校准");
+  std::smatch m;
+  if (!std::regex_search(status, m, kFigure)) return 1 << 30;
+  const int figure = std::stoi(m[2]);
+  return m[1] == "快" ? figure : -figure;
+}
+
+TEST_F(SkewedService, QueryReportsTheServiceSkewWithinAFewMilliseconds) {
+  StartService(-1500);  // the service runs 1.5 s behind: this clock is 1500 ms fast
+  const nlohmann::json state = QueryWithFigure({"TZ=Asia/Shanghai"});
+  EXPECT_NEAR(ReportedOffset(state["Label2"]), 1500, 20) << state.dump();
+  EXPECT_EQ(state["Label2ForeColor"], 0x4080);
+  EXPECT_EQ(state["sysTimerInterval"], 1000);
+  EXPECT_EQ(state["MousePointer"], 0);
+  EXPECT_EQ(state["serverTimeText"].get<std::string>().size(), 23u);
+}
+
+TEST_F(SkewedService, AMachineInAnotherZoneIsComparedInItsOwnTime) {
+  StartService(2000);  // the service is 2 s ahead: this clock is slow
+  const nlohmann::json state = QueryWithFigure({"TZ=UTC"});
+  EXPECT_NEAR(ReportedOffset(state["Label2"]), -2000, 20) << state.dump();
+  // The service row still shows Beijing time, eight hours ahead of UTC.
+  const std::string beijing_hour = state["Label1"].get<std::string>().substr(11, 2);
+  const std::string local_hour = state["Localtime"].get<std::string>().substr(11, 2);
+  EXPECT_EQ((std::stoi(local_hour) + 8) % 24, std::stoi(beijing_hour)) << state.dump();
+}
+
+TEST_F(SkewedService, DryRunSetPrintsTheLocalRecordAndLeavesTheClockAlone) {
+  StartService(0);
+  const ProcessResult r =
+      Borvane({"set", "--service", Url(), "--dry-run", "--json"}, {"TZ=UTC"});
+  ASSERT_EQ(r.ExitCode, 0) << r.Err;
+  const nlohmann::json state = nlohmann::json::parse(r.Out);
+  EXPECT_EQ(state["Label2"], "[ 校准系统时间成功！感谢使用！]");
+  const nlohmann::json& record = state["record"];
+  EXPECT_EQ(record["wDayOfWeek"], 0);
+  // The record is in the machine's zone (UTC here), eight hours behind Beijing.
+  const int beijing_hour = std::stoi(state["Label1"].get<std::string>().substr(11, 2));
+  EXPECT_EQ((record["wHour"].get<int>() + 8) % 24, beijing_hour);
+  // The local row shows the time just applied, in the machine's zone.
+  char applied[32];
+  std::snprintf(applied, sizeof applied, "%04d-%02d-%02d %02d:%02d:%02d", record["wYear"].get<int>(),
+                record["wMonth"].get<int>(), record["wDay"].get<int>(), record["wHour"].get<int>(),
+                record["wMinute"].get<int>(), record["wSecond"].get<int>());
+  EXPECT_EQ(state["Localtime"], applied);
+}
+
+TEST(Cli, EveryCommandHasHelp) {
+  for (const char* command : {"query", "set", "decrypt", "serve"}) {
+    const ProcessResult r = Borvane({command, "--help"});
+    EXPECT_EQ(r.ExitCode, 0) << command;
+    EXPECT_NE(r.Out.find("Usage"), std::string::npos) << command;
+  }
+  const ProcessResult top = Borvane({"--help"});
+  EXPECT_EQ(top.ExitCode, 0);
+  for (const char* command : {"query", "set", "decrypt", "serve"}) {
+    EXPECT_NE(top.Out.find(command), std::string::npos) << command;
+  }
+}
+
+TEST(Cli, DecryptPrintsTheResultAndTheShiftThatReplacedTheKey) {
+  const ProcessResult plain = Borvane({"decrypt", "ggg"});
+  ASSERT_EQ(plain.ExitCode, 0) << plain.Err;
+  EXPECT_EQ(plain.Out, "result: eg`\nshift: 6\n");
+
+  const ProcessResult json = Borvane({"decrypt", "ggg", "--key", "", "--json"});
+  ASSERT_EQ(json.ExitCode, 0) << json.Err;
+  EXPECT_EQ(nlohmann::json::parse(json.Out), (nlohmann::json{{"result", "kaf"}, {"shift", "0"}}));
+}
+
+TEST(Cli, FailuresAreOneLineAndNonZero) {
+  // Nothing listens on port 1 of loopback.
+  const ProcessResult refused = Borvane({"query", "--service", "http://127.0.0.1:1"});
+  EXPECT_NE(refused.ExitCode, 0);
+  EXPECT_NE(refused.Err.find("transfer failed"), std::string::npos) << refused.Err;
+  EXPECT_EQ(std::count(refused.Err.begin(), refused.Err.end(), '\n'), 1) << refused.Err;
+
+  const ProcessResult bad_url = Borvane({"query", "--service", "ftp://example"});
+  EXPECT_NE(bad_url.ExitCode, 0);
+  EXPECT_NE(bad_url.Err.find("http://"), std::string::npos) << bad_url.Err;
+
+  const ProcessResult bad_listen = Borvane({"serve", "--listen", "nowhere"});
+  EXPECT_NE(bad_listen.ExitCode, 0);
+  EXPECT_NE(bad_listen.Err.find("HOST:PORT"), std::string::npos) << bad_listen.Err;
+
+  const ProcessResult unknown = Borvane({"frobnicate"});
+  EXPECT_NE(unknown.ExitCode, 0);
+}
+
+}  // namespace
+}  // namespace borvane

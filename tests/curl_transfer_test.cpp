@@ -1,0 +1,197 @@
+#include "platform/curl_transfer.h"
+
+#include <arpa/inet.h>
+#include <curl/curl.h>
+#include <gtest/gtest.h>
+#include <httplib.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "container/error.h"
+#include "service/time_service.h"
+
+namespace borvane {
+namespace {
+
+// A loopback socket bound to a free port: listening (connections wait in the
+// backlog unanswered) or not (connections are refused).
+class LoopbackSocket {
+ public:
+  explicit LoopbackSocket(bool listening) : m_Fd(::socket(AF_INET, SOCK_STREAM, 0)) {
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    ::bind(m_Fd, reinterpret_cast<sockaddr*>(&address), length);
+    if (listening) ::listen(m_Fd, 4);
+    ::getsockname(m_Fd, reinterpret_cast<sockaddr*>(&address), &length);
+    m_Port = ntohs(address.sin_port);
+  }
+  ~LoopbackSocket() { ::close(m_Fd); }
+  std::string Url() const { return "http://127.0.0.1:" + std::to_string(m_Port) + "/"; }
+
+ private:
+  int m_Fd;
+  int m_Port = 0;
+};
+
+class CurlTransferTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    // Loopback never goes through a proxy the environment may name.
+    ::setenv("no_proxy", "127.0.0.1,localhost", 1);
+    ::setenv("NO_PROXY", "127.0.0.1,localhost", 1);
+
+    m_Server.Get("/hello", [this](const httplib::Request& req, httplib::Response& res) {
+      {
+        std::lock_guard lock(m_Mutex);
+        m_ClientPorts.push_back(req.remote_port);
+        m_BusyDuringFetch = m_Transfer->StillExecuting();
+      }
+      res.set_content("hello\nworld", "text/plain");
+    });
+    m_Server.Get("/gone", [](const httplib::Request&, httplib::Response& res) {
+      res.status = 404;
+      res.set_content("no such page\r\nsecond line", "text/plain");
+    });
+    m_Server.Get("/huge", [](const httplib::Request&, httplib::Response& res) {
+      res.set_content(std::string(2 << 20, 'x'), "text/plain");
+    });
+    m_Server.set_keep_alive_max_count(100);
+    m_Port = m_Server.bind_to_any_port("127.0.0.1");
+    ASSERT_GT(m_Port, 0);
+    m_Thread = std::thread([this] { m_Server.listen_after_bind(); });
+    // stop() only takes effect once the listening loop runs.
+    while (!m_Server.is_running()) std::this_thread::yield();
+  }
+
+  void TearDown() override {
+    // Close the kept-alive connection first, or the server waits out its
+    // keep-alive time before it stops.
+    m_Transfer.reset();
+    m_Server.stop();
+    m_Thread.join();
+  }
+
+  std::string Url(const std::string& path) const {
+    return "http://127.0.0.1:" + std::to_string(m_Port) + path;
+  }
+
+  std::unique_ptr<CurlTransfer> m_Transfer = std::make_unique<CurlTransfer>();
+  httplib::Server m_Server;
+  std::thread m_Thread;
+  int m_Port = 0;
+  std::mutex m_Mutex;
+  std::vector<int> m_ClientPorts;
+  bool m_BusyDuringFetch = false;
+};
+
+TEST_F(CurlTransferTest, ReturnsTheBodyAndIsBusyOnlyWhileFetching) {
+  EXPECT_FALSE(m_Transfer->StillExecuting());
+  EXPECT_EQ(m_Transfer->OpenUrl(Url("/hello")), "hello\nworld");
+  EXPECT_TRUE(m_BusyDuringFetch);
+  EXPECT_FALSE(m_Transfer->StillExecuting());
+  // Cancel after a finished fetch changes nothing for the next one.
+  m_Transfer->Cancel();
+  EXPECT_EQ(m_Transfer->OpenUrl(Url("/hello")), "hello\nworld");
+}
+
+TEST_F(CurlTransferTest, ReusesItsConnectionBetweenFetches) {
+  for (int i = 0; i < 3; ++i) m_Transfer->OpenUrl(Url("/hello"));
+  std::lock_guard lock(m_Mutex);
+  ASSERT_EQ(m_ClientPorts.size(), 3u);
+  EXPECT_EQ(m_ClientPorts[1], m_ClientPorts[0]);
+  EXPECT_EQ(m_ClientPorts[2], m_ClientPorts[0]);
+}
+
+TEST_F(CurlTransferTest, ErrorStatusRaisesTransferFailedWithStatusAndFirstLine) {
+  try {
+    m_Transfer->OpenUrl(Url("/gone"));
+    FAIL() << "no error for a 404";
+  } catch (const Error& error) {
+    EXPECT_EQ(error.Code(), ErrorCode::TransferFailed);
+    const std::string message = error.what();
+    EXPECT_NE(message.find("HTTP status 404: no such page"), std::string::npos) << message;
+    EXPECT_EQ(message.find("second line"), std::string::npos) << message;
+  }
+  EXPECT_FALSE(m_Transfer->StillExecuting());
+  EXPECT_EQ(m_Transfer->OpenUrl(Url("/hello")), "hello\nworld");
+}
+
+TEST_F(CurlTransferTest, OversizedBodiesAndOtherSchemesAreRefused) {
+  try {
+    m_Transfer->OpenUrl(Url("/huge"));
+    FAIL() << "no error for a 2 MiB body";
+  } catch (const Error& error) {
+    EXPECT_EQ(error.Code(), ErrorCode::TransferFailed);
+    EXPECT_NE(std::string(error.what()).find("larger than 1 MiB"), std::string::npos);
+  }
+  EXPECT_THROW(m_Transfer->OpenUrl("file:///etc/hostname"), Error);
+}
+
+TEST(CurlTransfer, RefusedConnectionRaisesCurlsMessage) {
+  const LoopbackSocket closed(/*listening=*/false);
+  CurlTransfer transfer;
+  try {
+    transfer.OpenUrl(closed.Url());
+    FAIL() << "no error for a refused connection";
+  } catch (const Error& error) {
+    EXPECT_EQ(error.Code(), ErrorCode::TransferFailed);
+    const std::string message = error.what();
+    EXPECT_NE(message.find(curl_easy_strerror(CURLE_COULDNT_CONNECT)), std::string::npos)
+        << message;
+    EXPECT_NE(message.find(closed.Url()), std::string::npos) << message;
+  }
+  EXPECT_FALSE(transfer.StillExecuting());
+}
+
+TEST(CurlTransfer, CancelFromAnotherThreadEndsARunningFetch) {
+  ::setenv("no_proxy", "127.0.0.1,localhost", 1);
+  ::setenv("NO_PROXY", "127.0.0.1,localhost", 1);
+  // Connected but never answered: the fetch would run to its 10 s time-out.
+  const LoopbackSocket silent(/*listening=*/true);
+  CurlTransfer transfer;
+  std::string message;
+  std::thread fetch([&] {
+    try {
+      transfer.OpenUrl(silent.Url());
+    } catch (const Error& error) {
+      message = error.what();
+    }
+  });
+  while (!transfer.StillExecuting()) std::this_thread::yield();
+  EXPECT_THROW(transfer.OpenUrl(silent.Url()), Error);  // one fetch at a time
+  transfer.Cancel();
+  fetch.join();
+  EXPECT_NE(message.find("cancelled"), std::string::npos) << message;
+  EXPECT_FALSE(transfer.StillExecuting());
+}
+
+TEST(CurlTransfer, FetchesTheTimeServiceAnswer) {
+  ::setenv("no_proxy", "127.0.0.1,localhost", 1);
+  ::setenv("NO_PROXY", "127.0.0.1,localhost", 1);
+  TimeService service(TimeServiceOptions{});
+  service.Start();
+  CurlTransfer transfer;
+  const std::string body = transfer.OpenUrl(service.BaseUrl() + "/times/nolvera.aspx?borvane=05007");
+  EXPECT_EQ(body.size(), 28u);
+  EXPECT_EQ(body.substr(0, 5), "05007");
+  try {
+    transfer.OpenUrl(service.BaseUrl() + "/times/nolvera.aspx?borvane=5007");
+    FAIL() << "no error for a refused stamp";
+  } catch (const Error& error) {
+    EXPECT_NE(std::string(error.what()).find("HTTP status 400: send stamp must be exactly five digits"),
+              std::string::npos)
+        << error.what();
+  }
+}
+
+}  // namespace
+}  // namespace borvane
