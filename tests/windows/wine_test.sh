@@ -25,18 +25,23 @@ step="${1:?step}"
 shift
 case "$step" in
   prefix)
+    wineserver -k 2>/dev/null || true
     rm -rf "$WINEPREFIX"
-    # Making a prefix takes seconds to a minute; give up after three.
+    # Making a prefix takes seconds to a minute; give up after three. Each
+    # step waits for its wine server to end, so that no Wine process keeps
+    # the test's output open after the step.
     timeout 180 wine wineboot -i
-    # Keep the wine server up between steps (it saves seconds per step);
-    # it goes 60 s after its last client, or at cleanup.
-    wineserver -p 60
+    timeout 60 wineserver -w
     ;;
   check)
-    timeout 120 wine "$BORVANE_WINDOWS_DIR/wine_check.exe" "$1" "$ocx"
+    status=0
+    timeout 120 wine "$BORVANE_WINDOWS_DIR/wine_check.exe" "$1" "$ocx" || status=$?
+    timeout 60 wineserver -w
+    exit "$status"
     ;;
   regsvr32)
     timeout 120 wine regsvr32 /s "$@" "$ocx"
+    timeout 60 wineserver -w
     echo "regsvr32 $* borvane.ocx: succeeded"
     ;;
   cscript)
@@ -55,7 +60,11 @@ case "$step" in
     [ -n "$url" ] || { echo "borvane serve did not start"; cat "$log"; exit 1; }
     echo "time service: $url"
     script_dir=$(cd "$(dirname "$0")" && pwd)
-    BORVANE_SERVICE_URL="$url" timeout 120 wine cscript //nologo "$(winepath -w "$script_dir/client_test.vbs")"
+    status=0
+    BORVANE_SERVICE_URL="$url" timeout 120 wine cscript //nologo \
+      "$(winepath -w "$script_dir/client_test.vbs")" || status=$?
+    timeout 60 wineserver -w
+    exit "$status"
     ;;
   cleanup)
     wineserver -k 2>/dev/null || true
