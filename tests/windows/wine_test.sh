@@ -19,6 +19,11 @@ export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
 # Headless, as in CI: no X or Wayland display for Wine to find.
 unset DISPLAY WAYLAND_DISPLAY
+# Loopback only: no proxy in the way, and a panel created outside the
+# script-host step (its creation runs a query) asks a closed loopback port
+# rather than any built-in address.
+unset http_proxy https_proxy HTTP_PROXY HTTPS_PROXY all_proxy ALL_PROXY
+export BORVANE_SERVICE_URL="http://127.0.0.1:9"
 ocx="$BORVANE_WINDOWS_DIR/borvane.ocx"
 
 step="${1:?step}"
