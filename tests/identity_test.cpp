@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
 #include <set>
+#include <sstream>
 
 #include "library/identity.h"
 #include "library/registration.h"
@@ -56,6 +59,41 @@ TEST(IdentityTable, VersionTextMatchesTheNumbers) {
                 identity::kVersionMinor, identity::kVersionRevision);
   EXPECT_EQ(identity::kVersionText, text);
   EXPECT_EQ(TypeLibVersionKey(), "20.0");
+}
+
+// The table is the one place the design's identifiers are written: the type
+// library source and the resource script get them from it at build time, and
+// no source file spells one out again.
+TEST(IdentityTable, NoSourceFileRepeatsAnIdentifier) {
+  std::vector<std::string> identifiers{identity::kTypeLibId.ToString(),
+                                       identity::kSystemTimeId.ToString()};
+  for (const auto& entry : identity::kClasses) {
+    for (const Guid& guid : {entry.Clsid, entry.DefaultInterface, entry.EventInterface}) {
+      identifiers.push_back(guid.ToString());
+    }
+  }
+  const std::filesystem::path root(BORVANE_SOURCE_DIR);
+  const std::filesystem::path table = root / "library" / "identity.h";
+  int files = 0;
+  for (const char* folder : {"library", "platform", "client", "container", "app", "service",
+                             "xpcmdbutton", "xpgroupbox", "cmake", "tools", "resources"}) {
+    if (!std::filesystem::exists(root / folder)) continue;
+    for (const auto& item : std::filesystem::recursive_directory_iterator(root / folder)) {
+      if (!item.is_regular_file() || item.path() == table) continue;
+      std::ifstream in(item.path(), std::ios::binary);
+      std::stringstream text;
+      text << in.rdbuf();
+      std::string upper = text.str();
+      for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+      ++files;
+      for (const auto& braced : identifiers) {
+        // Without braces: the IDL and plain text write them bare.
+        EXPECT_EQ(upper.find(braced.substr(1, 36)), std::string::npos)
+            << item.path() << " repeats " << braced;
+      }
+    }
+  }
+  EXPECT_GT(files, 20);
 }
 
 }  // namespace

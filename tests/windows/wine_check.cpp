@@ -99,6 +99,21 @@ void CheckClientInterface(ITypeInfo* info) {
   CHECK(SUCCEEDED(twin->GetRefTypeInfo(base_ref, &base)));
   if (base != nullptr) {
     CHECK(Name(base, MEMBERID_NIL) == "IDispatch");
+    // IDispatch comes from the imported standard automation library.
+    ITypeLib* imported = nullptr;
+    UINT index = 0;
+    CHECK(SUCCEEDED(base->GetContainingTypeLib(&imported, &index)));
+    if (imported != nullptr) {
+      TLIBATTR* imported_attr = nullptr;
+      CHECK(SUCCEEDED(imported->GetLibAttr(&imported_attr)));
+      if (imported_attr != nullptr) {
+        CHECK(IsEqualGUID(imported_attr->guid, ToPlatformGuid(id::kStdOle2Id)));
+        CHECK(imported_attr->wMajorVerNum == 2);
+        CHECK(imported_attr->wMinorVerNum == 0);
+        imported->ReleaseTLibAttr(imported_attr);
+      }
+      imported->Release();
+    }
     base->Release();
   }
 
