@@ -15,7 +15,7 @@ void AddGalleryCommand(CLI::App& app, int& status) {
   command->add_option("DIR", *dir, "folder to write into (created when missing)")->required();
   command->callback([dir, &status] {
     try {
-      WriteButtonGallery(*dir);
+      WriteGallery(*dir);
     } catch (const std::exception& e) {
       std::fprintf(stderr, "borvane gallery: %s\n", e.what());
       status = 1;
