@@ -1,6 +1,9 @@
 # Turns every artwork and design-data file in resources/ into one C++ source
 # holding their bytes, so the library carries them without files at run time.
-# Run as: cmake -DOUT=... -DFILES="a;b" -P embed.cmake
+# Run as: cmake -DOUT=... -DFILES="a|b" -P embed.cmake
+
+# FILES arrives '|'-separated (see CMakeLists.txt).
+string(REPLACE "|" ";" FILES "${FILES}")
 
 set(body "")
 set(table "")

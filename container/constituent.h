@@ -35,6 +35,9 @@ class Constituent {
   virtual void MouseUp(std::int16_t button, std::int16_t shift, float x, float y) = 0;
   virtual void Click() = 0;
   virtual void DblClick() = 0;
+  // Whether it turns a press and release into a click by itself (a
+  // contained control does); the parent then sends it no Click of its own.
+  virtual bool ClicksItself() const { return false; }
 };
 
 }  // namespace borvane

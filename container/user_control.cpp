@@ -120,7 +120,7 @@ void UserControl::MouseUp(std::int16_t button, std::int16_t shift, float x, floa
                               y < static_cast<float>(size.Height);
   if (inside_control && HitTest(x, y) == target) {
     if (target != nullptr) {
-      Guarded([&] { target->Click(); });
+      if (!target->ClicksItself()) Guarded([&] { target->Click(); });
     } else {
       Click();
     }

@@ -64,6 +64,8 @@ class UserControl : public Constituent {
   void MouseUp(std::int16_t button, std::int16_t shift, float x, float y) override;
   void Click() override;
   void DblClick() override;
+  // MouseUp already clicks after a press and release over the same target.
+  bool ClicksItself() const override { return true; }
   // A double-click at a point in client pixels, routed like the mouse.
   void DblClickAt(float x, float y);
 

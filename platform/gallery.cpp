@@ -9,6 +9,7 @@
 #include "platform/pango_text_engine.h"
 #include "platform/png_writer.h"
 #include "xpcmdbutton/xpcmdbutton.h"
+#include "xpgroupbox/xpgroupbox.h"
 
 namespace borvane {
 
@@ -48,6 +49,54 @@ void WriteButtonGallery(const std::filesystem::path& dir) {
       WritePng(button.Compose(), dir / name);
     }
   }
+}
+
+void WriteGroupBoxGallery(const std::filesystem::path& dir) {
+  std::filesystem::create_directories(dir);
+  PangoTextEngine text;
+  ManualEventLoop loop;
+  FixedCursor cursor;
+  BasicSite site(text, loop, cursor);
+  site.DisplayName = "xpgroupbox1";
+  site.AmbientFontObject = MakeFont("Arial", 9);
+  site.OnError = [](const Error& error) {
+    throw std::runtime_error(std::string("the group box reported: ") + error.what());
+  };
+
+  struct Look {
+    const char* Name;
+    Size Pixels;
+    std::function<void(xpgroupbox&)> Apply;
+  };
+  const Look looks[] = {
+      {"default", {200, 89}, [](xpgroupbox&) {}},
+      {"banner", {353, 161},
+       [](xpgroupbox& box) {
+         box.SetFont(MakeFont("Arial", 8.25));
+         box.SetBackColor(Colour(0x00C0FFFFu));
+         box.SetCaption(" = Borvane Time Service   Nolvera  [127.0.0.1] = ");
+       }},
+      {"disabled", {200, 89}, [](xpgroupbox& box) { box.SetEnabled(false); }},
+      {"wide_caption", {200, 89},
+       [](xpgroupbox& box) {
+         box.SetCaption("A caption far wider than the group box that holds it");
+       }},
+  };
+  for (const Look& look : looks) {
+    xpgroupbox box(site);
+    box.InitProperties();
+    look.Apply(box);
+    box.Resize(look.Pixels);
+    box.Show();
+    const std::string name = "xpgroupbox_" + std::to_string(look.Pixels.Width) + "x" +
+                             std::to_string(look.Pixels.Height) + "_" + look.Name + ".png";
+    WritePng(box.Compose(), dir / name);
+  }
+}
+
+void WriteGallery(const std::filesystem::path& dir) {
+  WriteButtonGallery(dir);
+  WriteGroupBoxGallery(dir);
 }
 
 }  // namespace borvane

@@ -13,4 +13,16 @@ namespace borvane {
 // when a file cannot be written or the button reports an error.
 void WriteButtonGallery(const std::filesystem::path& dir);
 
+// The group box, as DIR/xpgroupbox_WxH_LOOK.png: a newly placed one at its
+// design size 200 × 89 ("default"); the panel's one at 353 × 161 with its
+// banner caption, background 0x00C0FFFF and Arial 8.25 ("banner"); a
+// disabled one at 200 × 89 ("disabled"); and one at 200 × 89 whose caption
+// is wider than the box ("wide_caption"). Creates DIR; throws
+// std::runtime_error when a file cannot be written or the group box
+// reports an error.
+void WriteGroupBoxGallery(const std::filesystem::path& dir);
+
+// Both of the above.
+void WriteGallery(const std::filesystem::path& dir);
+
 }  // namespace borvane

@@ -40,6 +40,9 @@ class Panel final : public UserControl {
     AddConstituent(caption);
   }
 
+  // Places a contained control above the label.
+  void Hold(Constituent& child) { AddConstituent(child); }
+
   Label caption;
   std::vector<std::string> log;
 
@@ -126,6 +129,19 @@ TEST(Composition, APressCapturesTheMouseAndOnlyAReleaseOverTheSameTargetClicks) 
   EXPECT_EQ(panel.log, (std::vector<std::string>{"own down 2,2", "own move 12", "own up",
                                                  "own down 2,2", "own up", "own down 2,2",
                                                  "own up", "own click"}));
+}
+
+TEST(Composition, AContainedControlIsClickedOnceByItsOwnRelease) {
+  FakeSite site;
+  Panel outer(site);
+  Panel inner(site);
+  inner.caption.SetVisible(false);
+  inner.SetPosition({20, 0});
+  outer.Hold(inner);
+  outer.MouseDown(1, 0, 22, 3);
+  outer.MouseUp(1, 0, 23, 3);
+  EXPECT_EQ(inner.log, (std::vector<std::string>{"own down 2,3", "own up", "own click"}));
+  EXPECT_TRUE(outer.log.empty());
 }
 
 TEST(Composition, OwnHandlersTakeTheSurfaceUnit) {
