@@ -371,6 +371,18 @@ void CheckObjects(const std::wstring& path) {
                          nullptr) == DISP_E_MEMBERNOTFOUND);
     CHECK(object->Invoke(id::kDispIdDeCrypt, IID_NULL, 0, DISPATCH_METHOD, &none, &result,
                          nullptr, nullptr) == DISP_E_BADPARAMCOUNT);
+    // The service address of this step is a closed loopback port: the
+    // transfer fails and the host gets the library's error number back.
+    EXCEPINFO exception{};
+    CHECK(object->Invoke(id::kDispIdDisplayTime, IID_NULL, 0, DISPATCH_METHOD, &none, &result,
+                         &exception, nullptr) == DISP_E_EXCEPTION);
+    CHECK(exception.scode == MAKE_HRESULT(SEVERITY_ERROR, FACILITY_CONTROL, 35750));
+    CHECK(exception.bstrDescription != nullptr && ::SysStringLen(exception.bstrDescription) > 0);
+    ::SysFreeString(exception.bstrDescription);
+    ::SysFreeString(exception.bstrSource);
+    ::SysFreeString(exception.bstrHelpFile);
+    ::VariantClear(&result);
+
     LPOLESTR name = const_cast<LPOLESTR>(L"decrypt");
     DISPID dispid = 0;
     CHECK(object->GetIDsOfNames(IID_NULL, &name, 1, 0, &dispid) == S_OK);
@@ -454,10 +466,15 @@ void CheckRegistered(const std::wstring& path) {
     CHECK(ReadValue("Interface\\" + iid->ToString() + "\\TypeLib", "") == id::kTypeLibId.ToString());
   }
 
-  // A host finds the class by its ProgID.
+  // A host finds the class by its ProgID and creates it through the
+  // registered in-process server.
   CLSID found{};
   CHECK(SUCCEEDED(::CLSIDFromProgID(L"borvane.client", &found)));
   CHECK(IsEqualCLSID(found, ToPlatformGuid(id::kClientClsid)));
+  IDispatch* object = nullptr;
+  CHECK(SUCCEEDED(::CoCreateInstance(found, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch,
+                                     reinterpret_cast<void**>(&object))));
+  if (object != nullptr) object->Release();
 }
 
 void CheckUnregistered(const std::wstring& path) {
