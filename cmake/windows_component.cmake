@@ -53,8 +53,10 @@ set(all_wine_tests wine_prefix wine_regsvr32 wine_typelib wine_resources wine_ob
     wine_registry wine_cscript wine_unregister wine_unregistered wine_cleanup)
 set_tests_properties(${all_wine_tests} PROPERTIES
   ENVIRONMENT "${wine_environment}" SKIP_RETURN_CODE 77 TIMEOUT 300 LABELS wine
-  # One Wine prefix and one wine server: the steps run one at a time.
-  RESOURCE_LOCK borvane_wineprefix)
+  # One Wine prefix and one wine server: the steps run one at a time, and
+  # alone, so that Wine's start-up load does not skew the timing-sensitive
+  # loopback tests running beside them.
+  RESOURCE_LOCK borvane_wineprefix RUN_SERIAL ON)
 set_tests_properties(wine_prefix PROPERTIES FIXTURES_SETUP wine_prefix)
 set_tests_properties(wine_cleanup PROPERTIES FIXTURES_CLEANUP wine_prefix)
 set_tests_properties(wine_regsvr32 PROPERTIES FIXTURES_SETUP wine_registered
