@@ -52,7 +52,7 @@ client::client(Site& site, ClientServices services)
   // A tick is a notification of its own: its errors go to the site.
   sysTimer.OnTimer = [this] { Guarded([this] { sysTimer_Timer(); }); };
 
-  Compose(PanelDesign(m_ServiceHost));
+  BuildParts(PanelDesign(m_ServiceHost));
 }
 
 std::string client::DeCrypt(Variant& texti, Variant& salasana) {

@@ -143,7 +143,7 @@ class client final : public UserControl {
   };
 
   // Loads every part from the design data and places it.
-  void Compose(const PropertyStore& design);
+  void BuildParts(const PropertyStore& design);
   void UserControl_KeyDown(std::int16_t& KeyCode, std::int16_t& Shift) override;
   void UserControl_KeyPress(std::int16_t& KeyAscii) override;
   void UserControl_KeyUp(std::int16_t& KeyCode, std::int16_t& Shift) override;

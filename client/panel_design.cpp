@@ -59,7 +59,7 @@ PropertyStore PanelDesign(const std::string& service_host) {
   return design;
 }
 
-void client::Compose(const PropertyStore& design) {
+void client::BuildParts(const PropertyStore& design) {
   const PropertyStore& own = Part(design, "client");
   Surface& surface = Canvas();
   surface.SetScaleMode(Surface::kPixels);
