@@ -32,7 +32,8 @@ const auto g_ProcessStart = std::chrono::steady_clock::now();
 
 constexpr const char* kDefaultSnapshot = "borvane-panel.png";
 constexpr const char* kWindowTitle = "Nolvera";
-// Set (to anything) to print the time to the first frame and close the window.
+// Set (to anything) to print the time from start to the first frame and
+// the resident memory then, and close the window.
 constexpr const char* kFirstFrameVariable = "BORVANE_PANEL_FIRST_FRAME_EXIT";
 
 struct PanelOptions {
@@ -67,6 +68,19 @@ class PanelClock final : public Clock {
   PosixClock m_Real;
   bool m_DryRun;
 };
+
+// The resident memory of this process in kB, from /proc (0 where there is none).
+long ResidentKb() {
+  std::FILE* status = std::fopen("/proc/self/status", "r");
+  if (status == nullptr) return 0;
+  char line[256];
+  long kb = 0;
+  while (std::fgets(line, sizeof line, status) != nullptr) {
+    if (std::sscanf(line, "VmRSS: %ld kB", &kb) == 1) break;
+  }
+  std::fclose(status);
+  return kb;
+}
 
 void Print(const std::string& text) {
   std::fwrite(text.data(), 1, text.size(), stdout);
@@ -115,8 +129,8 @@ int RunWindow(const ServiceEndpoint& endpoint, Clock& clock) {
   if (std::getenv(kFirstFrameVariable) != nullptr) {
     options.FirstFrame = [] {
       const auto elapsed = std::chrono::steady_clock::now() - g_ProcessStart;
-      std::printf("first frame after %.1f ms\n",
-                  std::chrono::duration<double, std::milli>(elapsed).count());
+      std::printf("first frame after %.1f ms; resident memory %ld kB\n",
+                  std::chrono::duration<double, std::milli>(elapsed).count(), ResidentKb());
       std::fflush(stdout);
       CloseControlWindow();
     };
