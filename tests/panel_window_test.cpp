@@ -8,6 +8,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -39,9 +40,9 @@ for _ in $(seq 1200); do [ -e click ] && break; sleep 0.1; done
 # 查询 is Command1: 296, 32, 41 x 25 pixels inside the group box at 0, 0.
 xdotool mousemove --window "$wid" 316 44 click 1
 for _ in $(seq 1200); do [ -e close ] && break; sleep 0.1; done
-xdotool windowfocus --sync "$wid"
+xdotool windowfocus "$wid"
 xdotool key ctrl+q
-( sleep 60; kill "$pid" 2>/dev/null ) &
+( sleep 60; kill "$pid" ) >/dev/null 2>&1 &
 watchdog=$!
 wait "$pid"
 status=$?
@@ -70,45 +71,83 @@ bool AppearsWithin(const fs::path& file, std::chrono::seconds limit) {
   return true;
 }
 
-TEST(PanelWindow, ARealClickOnTheQueryButtonAsksTheServiceAgainAndTheWindowClosesCleanly) {
-  if (!OnPath("xvfb-run") || !OnPath("xdotool")) {
-    GTEST_SKIP() << "xvfb-run and xdotool are needed (scripts/setup.sh installs them)";
-  }
-  TimeService service(TimeServiceOptions{});
-  service.Start();
-  const fs::path dir = fs::temp_directory_path() / ("borvane-panel-window-" + std::to_string(::getpid()));
+// One session of the script against `url`; `between` runs once the window
+// is up and before the test lets the script click; `after_click` before it
+// lets the script close the window.
+struct Session {
+  ProcessResult Result;
+  std::string PanelErr;
+  bool Shown = false;
+};
+
+Session RunSession(const std::string& url, const std::function<void()>& before_click,
+                   const std::function<void()>& after_click) {
+  const fs::path dir =
+      fs::temp_directory_path() / ("borvane-panel-window-" + std::to_string(::getpid()));
   fs::remove_all(dir);
   fs::create_directories(dir);
   std::ofstream(dir / "run.sh") << kScript;
 
-  ProcessResult result;
-  std::thread session([&] {
-    result = RunProcess({"/usr/bin/xvfb-run", "-a", "-s", "-screen 0 640x480x24", "/bin/bash",
-                         (dir / "run.sh").string()},
-                        {"BORVANE=" BORVANE_BINARY, "URL=" + service.BaseUrl(), "DIR=" + dir.string()},
-                        240);
+  Session session;
+  std::thread runner([&] {
+    session.Result = RunProcess({"/usr/bin/xvfb-run", "-a", "-s", "-screen 0 640x480x24",
+                                 "/bin/bash", (dir / "run.sh").string()},
+                                {"BORVANE=" BORVANE_BINARY, "URL=" + url, "DIR=" + dir.string()},
+                                240);
   });
+  session.Shown = AppearsWithin(dir / "window", std::chrono::seconds(120));
+  if (session.Shown) before_click();
+  Touch(dir / "click");
+  if (session.Shown) after_click();
+  Touch(dir / "close");
+  runner.join();
+  session.PanelErr = Slurp(dir / "panel.err");
+  fs::remove_all(dir);
+  return session;
+}
 
+bool ToolsPresent() { return OnPath("xvfb-run") && OnPath("xdotool"); }
+
+TEST(PanelWindow, ARealClickOnTheQueryButtonAsksTheServiceAgainAndTheWindowClosesCleanly) {
+  if (!ToolsPresent()) GTEST_SKIP() << "xvfb-run and xdotool are needed (scripts/setup.sh installs them)";
+  TimeService service(TimeServiceOptions{});
+  service.Start();
   // Creation runs the first query before the window is shown; the click
   // must add one more.
-  const bool first = service.WaitForTimeQueries(1, std::chrono::seconds(120));
-  const bool shown = AppearsWithin(dir / "window", std::chrono::seconds(120));
-  const std::uint64_t before_click = service.TimeQueries();
-  Touch(dir / "click");
-  const bool second =
-      first && shown && service.WaitForTimeQueries(before_click + 1, std::chrono::seconds(120));
-  Touch(dir / "close");
-  session.join();
+  std::uint64_t before_click = 0;
+  bool second = false;
+  const Session s = RunSession(
+      service.BaseUrl(), [&] { before_click = service.TimeQueries(); },
+      [&] { second = service.WaitForTimeQueries(before_click + 1, std::chrono::seconds(120)); });
   service.Stop();
 
-  EXPECT_TRUE(first) << "no query at creation\n" << result.Out << result.Err;
-  EXPECT_TRUE(shown) << "no window\n" << result.Out << result.Err;
-  EXPECT_TRUE(second) << "the click sent no query\n" << result.Out << result.Err;
-  EXPECT_EQ(result.ExitCode, 0) << result.Out << result.Err << Slurp(dir / "panel.err");
-  EXPECT_NE(result.Out.find("panel exit 0"), std::string::npos) << result.Out;
-  const std::string errors = Slurp(dir / "panel.err");
-  EXPECT_EQ(errors.find("borvane:"), std::string::npos) << "an error was reported: " << errors;
-  fs::remove_all(dir);
+  const std::string output = s.Result.Out + s.Result.Err;
+  EXPECT_TRUE(s.Shown) << "no window\n" << output;
+  EXPECT_GE(before_click, 1u) << "no query at creation";
+  EXPECT_TRUE(second) << "the click sent no query\n" << output;
+  EXPECT_EQ(s.Result.ExitCode, 0) << output << s.PanelErr;
+  EXPECT_NE(s.Result.Out.find("panel exit 0"), std::string::npos) << s.Result.Out;
+  EXPECT_EQ(s.PanelErr.find("borvane:"), std::string::npos) << "an error was reported: " << s.PanelErr;
+}
+
+TEST(PanelWindow, ErrorsFromADeadServiceAreReportedWhileTheWindowStaysUp) {
+  if (!ToolsPresent()) GTEST_SKIP() << "xvfb-run and xdotool are needed (scripts/setup.sh installs them)";
+  TimeService service(TimeServiceOptions{});
+  service.Start();
+  const std::string url = service.BaseUrl();
+  service.Stop();  // nothing answers there now
+
+  const Session s = RunSession(url, [] {}, [] {});
+  const std::string output = s.Result.Out + s.Result.Err;
+  EXPECT_TRUE(s.Shown) << "no window\n" << output;
+  // Creation's query and the click's each fail and are reported.
+  std::size_t reports = 0;
+  for (std::size_t at = s.PanelErr.find("(error 35750)"); at != std::string::npos;
+       at = s.PanelErr.find("(error 35750)", at + 1)) {
+    ++reports;
+  }
+  EXPECT_EQ(reports, 2u) << s.PanelErr;
+  EXPECT_NE(s.Result.Out.find("panel exit 0"), std::string::npos) << "it closed cleanly\n" << output;
 }
 
 }  // namespace
