@@ -110,13 +110,15 @@ struct GtkControlHost::Signals {
       if (!host->m_FirstFrameDrawn) {
         host->m_FirstFrameDrawn = true;
         // Reported once the frame has gone out, not while it is drawn.
-        g_idle_add_full(G_PRIORITY_DEFAULT_IDLE, &Signals::AfterFirstFrame, host, nullptr);
+        host->m_FirstFrameIdle =
+            g_idle_add_full(G_PRIORITY_DEFAULT_IDLE, &Signals::AfterFirstFrame, host, nullptr);
       }
     });
   }
 
   static gboolean AfterFirstFrame(gpointer data) {
     auto* host = static_cast<GtkControlHost*>(data);
+    host->m_FirstFrameIdle = 0;
     Safely(host, [&] {
       if (host->FirstFrame) host->FirstFrame();
     });
@@ -272,9 +274,11 @@ GtkControlHost::GtkControlHost(TextEngine& text, std::string display_name)
   GtkEventController* events = gtk_event_controller_legacy_new();
   g_signal_connect(events, "event", G_CALLBACK(&Signals::Event), this);
   gtk_widget_add_controller(m_Area, events);
+  m_Controllers[0] = events;
   GtkEventController* focus = gtk_event_controller_focus_new();
   g_signal_connect(focus, "leave", G_CALLBACK(&Signals::FocusLeave), this);
   gtk_widget_add_controller(m_Area, focus);
+  m_Controllers[1] = focus;
   g_signal_connect(m_Area, "query-tooltip", G_CALLBACK(&Signals::QueryTooltip), this);
 
   m_Loop.AfterTick = [this] { Redraw(); };
@@ -283,7 +287,13 @@ GtkControlHost::GtkControlHost(TextEngine& text, std::string display_name)
 
 GtkControlHost::~GtkControlHost() {
   Detach();
+  // The widgets may outlive the host (an application may hold them): no
+  // callback may reach it afterwards.
   g_signal_handlers_disconnect_by_data(m_Area, this);
+  for (GtkEventController* controller : m_Controllers) {
+    g_signal_handlers_disconnect_by_data(controller, this);
+  }
+  if (m_FirstFrameIdle != 0) g_source_remove(m_FirstFrameIdle);
   gtk_drawing_area_set_draw_func(GTK_DRAWING_AREA(m_Area), nullptr, nullptr, nullptr);
   g_object_unref(m_Box);
 }

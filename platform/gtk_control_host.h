@@ -17,6 +17,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "container/basic_site.h"
 #include "container/site.h"
@@ -24,6 +25,7 @@
 #include "platform/glib_event_loop.h"
 
 typedef struct _GtkWidget GtkWidget;
+typedef struct _GtkEventController GtkEventController;
 
 namespace borvane {
 
@@ -91,8 +93,10 @@ class GtkControlHost final : public Site {
   GtkWidget* m_Box = nullptr;
   GtkWidget* m_Area = nullptr;
   GtkWidget* m_ErrorLine = nullptr;
+  GtkEventController* m_Controllers[2] = {nullptr, nullptr};
   std::vector<std::string> m_Errors;
   bool m_FirstFrameDrawn = false;
+  unsigned int m_FirstFrameIdle = 0;  // the GLib source that reports it
   // Double-click detection: the last press (ms, pixels).
   std::uint32_t m_LastPressTime = 0;
   double m_LastPressX = -1e9;
