@@ -9,6 +9,7 @@
 #include "container/error.h"
 #include "container/label.h"
 #include "container/line.h"
+#include "container/user_control.h"
 #include "support/fake_site.h"
 
 namespace borvane {
@@ -167,6 +168,34 @@ TEST(Label, LoadsItsStoredSettingsAndReportsTheNewCaption) {
   label.ReadProperties(Stored("BackStyle = 1%\n"));
   EXPECT_FALSE(label.Transparent());
   EXPECT_EQ(label.Caption(), "V1.3.0.7") << "missing entries keep what is there";
+}
+
+// A control that holds one opaque label.
+class Holder final : public UserControl {
+ public:
+  explicit Holder(Site& site) : UserControl(site, {20, 10}) {
+    Canvas().SetBackColor(Colour(0x00FFFFFFu));
+    Canvas().Cls();
+    label.SetBackColor(Colour(0x000000FFu));
+    AddConstituent(label);
+  }
+  Label label;
+};
+
+TEST(Containment, APartReachingPastItsParentsEdgeIsCutThere) {
+  FakeSite site;
+  Holder holder(site);
+  holder.label.SetBounds({15, 6, 10, 8});  // 5 × 4 of it inside
+  Image frame(30, 20, kPaper);
+  holder.PaintInto(frame, {2, 3});
+  EXPECT_EQ(frame.At(2 + 15, 3 + 6), 0xFF0000FFu) << "inside: drawn";
+  EXPECT_EQ(frame.At(2 + 19, 3 + 9), 0xFF0000FFu) << "last pixel inside";
+  EXPECT_EQ(frame.At(2 + 20, 3 + 6), kPaper) << "right of the parent: cut";
+  EXPECT_EQ(frame.At(2 + 15, 3 + 10), kPaper) << "below the parent: cut";
+  holder.label.SetBounds({2, 2, 4, 4});
+  Image inside(30, 20, kPaper);
+  holder.PaintInto(inside, {0, 0});
+  EXPECT_EQ(inside.At(5, 5), 0xFF0000FFu) << "a part wholly inside is drawn as it is";
 }
 
 TEST(ChildSite, MovesTheParentsCursorIntoTheChildAndPassesEverythingElseUp) {
