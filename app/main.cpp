@@ -21,6 +21,7 @@ int main(int argc, char** argv) {
   borvane::app::AddSetCommand(app, status);
   borvane::app::AddDecryptCommand(app, status);
   borvane::app::AddServeCommand(app, status);
+  borvane::app::AddGalleryCommand(app, status);
 
   try {
     app.parse(argc, argv);

@@ -23,9 +23,13 @@ Rect Intersect(const Rect& a, const Rect& b) {
 void Image::Fill(const Rect& area, Pixel pixel) {
   const Rect r = Intersect(area, Bounds());
   if (r.IsEmpty()) return;
-  for (std::int32_t y = r.Y; y < r.Bottom(); ++y) {
-    std::fill_n(Row(y) + r.X, r.Width, pixel);
-  }
+  // One row filled pixel by pixel, the rest copied from it: memcpy is
+  // vectorised where a plain fill loop at -O2 is not (a full clear is most
+  // of a redraw).
+  Pixel* first = Row(r.Y) + r.X;
+  std::fill_n(first, r.Width, pixel);
+  const std::size_t bytes = static_cast<std::size_t>(r.Width) * sizeof(Pixel);
+  for (std::int32_t y = r.Y + 1; y < r.Bottom(); ++y) std::memcpy(Row(y) + r.X, first, bytes);
 }
 
 void Image::Blit(const Image& source, Point at) {

@@ -28,7 +28,7 @@ UNUSED = 0x00000000    # fills the palette to a power of two; no pixel uses it
 PALETTE = [LINE, CLEAR, BLEND, UNUSED]
 TRANSPARENT_INDEX = 1
 
-# One row spec per line: (first column, last column, symbol), left to right.
+# The spans of each row: (first column, last column, symbol), left to right.
 ROW_SPANS = {
     0: [(0, 1, "T"), (2, 19, "L"), (20, 21, "T")],
     1: [(0, 0, "T"), (1, 2, "L"), (3, 18, "T"), (19, 19, "A"), (20, 20, "L"), (21, 21, "T")],

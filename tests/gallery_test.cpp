@@ -65,6 +65,31 @@ TEST(Gallery, WritesFiveFacesAtThreeSizesAsPictures) {
   std::filesystem::remove_all(dir);
 }
 
+TEST(Gallery, WritesTheGroupBoxAtItsDesignSizeThePanelsSizeDisabledAndOverfull) {
+  const auto dir = std::filesystem::temp_directory_path() / "borvane_groupbox_gallery_test";
+  std::filesystem::remove_all(dir);
+  WriteGroupBoxGallery(dir);
+  const struct {
+    const char* Name;
+    std::int32_t Width, Height;
+    Pixel Back;
+  } looks[] = {
+      {"xpgroupbox_200x89_default.png", 200, 89, 0xFF00FFFFu},
+      {"xpgroupbox_353x161_banner.png", 353, 161, 0xFFC0FFFFu},
+      {"xpgroupbox_200x89_disabled.png", 200, 89, 0xFF00FFFFu},
+      {"xpgroupbox_200x89_wide_caption.png", 200, 89, 0xFF00FFFFu},
+  };
+  for (const auto& look : looks) {
+    const Picture picture = DecodePicture(ReadFile(dir / look.Name));
+    ASSERT_EQ(picture.Width(), look.Width) << look.Name;
+    ASSERT_EQ(picture.Height(), look.Height) << look.Name;
+    // The bottom edge and the interior do not depend on the caption's font.
+    EXPECT_EQ(picture.At(look.Width / 2, look.Height - 1), 0xFFBFD0D0u) << look.Name;
+    EXPECT_EQ(picture.At(look.Width / 2, look.Height - 10), look.Back) << look.Name;
+  }
+  std::filesystem::remove_all(dir);
+}
+
 TEST(PngWriter, RefusesAPlaceItCannotWrite) {
   EXPECT_THROW(WritePng(Image(2, 2, 0xFF000000u), "/nonexistent-dir/x.png"), std::runtime_error);
 }

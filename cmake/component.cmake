@@ -1,0 +1,56 @@
+# The component builds: the type library compiled from the identity table,
+# libborvane.so with the four entry points, and (BORVANE_WINDOWS_TESTS)
+# borvane.ocx cross-built with mingw-w64 and tested under Wine.
+
+include(${CMAKE_CURRENT_LIST_DIR}/identity.cmake)
+set(BORVANE_IDENTITY_TABLE ${CMAKE_SOURCE_DIR}/library/identity.h)
+borvane_read_identity(${BORVANE_IDENTITY_TABLE})
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${BORVANE_IDENTITY_TABLE})
+
+# The type library: borvane.idl filled from the table, compiled by widl
+# against Wine's IDL files and stdole2.tlb. widl will not put the
+# non-extensible flag (TYPEFLAG_FNONEXTENSIBLE, 0x80) on a dispatch
+# interface, nor the automation flag (TYPEFLAG_FOLEAUTOMATION, 0x100) on the
+# dispatch side of a dual one, so tlb_flags adds them afterwards.
+configure_file(${CMAKE_SOURCE_DIR}/library/borvane.idl.in ${CMAKE_BINARY_DIR}/library/borvane.idl @ONLY)
+add_executable(tlb_flags ${CMAKE_SOURCE_DIR}/tools/tlb_flags.cpp ${CMAKE_SOURCE_DIR}/library/guid.cpp)
+target_include_directories(tlb_flags PRIVATE ${CMAKE_SOURCE_DIR})
+
+find_program(BORVANE_WIDL NAMES x86_64-w64-mingw32-widl widl)
+find_path(BORVANE_WINE_IDL_DIR oaidl.idl
+          PATHS /usr/include/wine/wine/windows /usr/include/wine/windows NO_DEFAULT_PATH)
+find_path(BORVANE_STDOLE2_DIR stdole2.tlb
+          PATHS /usr/lib/x86_64-linux-gnu/wine/x86_64-windows /usr/lib/wine/x86_64-windows
+          NO_DEFAULT_PATH)
+set(BORVANE_TLB ${CMAKE_BINARY_DIR}/library/borvane.tlb)
+if(BORVANE_WIDL AND BORVANE_WINE_IDL_DIR AND BORVANE_STDOLE2_DIR)
+  add_custom_command(
+    OUTPUT ${BORVANE_TLB}
+    COMMAND ${BORVANE_WIDL} --win64 -t -o ${BORVANE_TLB} -I ${BORVANE_WINE_IDL_DIR}
+            -L ${BORVANE_STDOLE2_DIR} ${CMAKE_BINARY_DIR}/library/borvane.idl
+    COMMAND tlb_flags ${BORVANE_TLB} ${kClientEventsIid} 80
+    COMMAND tlb_flags ${BORVANE_TLB} ${kClientIid} 100
+    DEPENDS ${CMAKE_BINARY_DIR}/library/borvane.idl tlb_flags
+    COMMENT "Compiling the type library")
+  add_custom_target(borvane_tlb ALL DEPENDS ${BORVANE_TLB})
+else()
+  message(STATUS "borvane: widl or Wine's IDL files missing; no type library (scripts/setup.sh installs them)")
+endif()
+
+# libborvane.so: the four entry points over the core, the real clock and
+# transfer, and the reference service as the fallback time service. Only the
+# entry points are exported.
+add_library(borvane_component SHARED ${CMAKE_SOURCE_DIR}/platform/linux/component_entry.cpp)
+set_target_properties(borvane_component PROPERTIES OUTPUT_NAME borvane CXX_VISIBILITY_PRESET hidden
+                      VISIBILITY_INLINES_HIDDEN ON)
+foreach(dependency borvane_platform borvane_service)
+  get_target_property(kind ${dependency} TYPE)
+  if(kind STREQUAL "STATIC_LIBRARY")
+    set_target_properties(${dependency} PROPERTIES POSITION_INDEPENDENT_CODE ON)
+  endif()
+endforeach()
+target_link_libraries(borvane_component PRIVATE borvane_library borvane_platform borvane_service)
+target_link_options(borvane_component PRIVATE -Wl,--exclude-libs,ALL -Wl,--no-undefined)
+target_compile_definitions(borvane_component PRIVATE BORVANE_SERVICE_URL="${BORVANE_SERVICE_URL}")
+
+include(${CMAKE_CURRENT_LIST_DIR}/windows_component.cmake)

@@ -1,0 +1,14 @@
+# Cross-compiling for 64-bit Windows with Debian's mingw-w64. The posix
+# thread flavour of the compiler gives the standard library its mutexes.
+set(CMAKE_SYSTEM_NAME Windows)
+set(CMAKE_SYSTEM_PROCESSOR x86_64)
+set(BORVANE_MINGW_PREFIX x86_64-w64-mingw32)
+
+find_program(CMAKE_CXX_COMPILER NAMES ${BORVANE_MINGW_PREFIX}-g++-posix ${BORVANE_MINGW_PREFIX}-g++ REQUIRED)
+find_program(CMAKE_C_COMPILER NAMES ${BORVANE_MINGW_PREFIX}-gcc-posix ${BORVANE_MINGW_PREFIX}-gcc REQUIRED)
+find_program(CMAKE_RC_COMPILER NAMES ${BORVANE_MINGW_PREFIX}-windres REQUIRED)
+
+set(CMAKE_FIND_ROOT_PATH /usr/${BORVANE_MINGW_PREFIX})
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)

@@ -1,0 +1,159 @@
+#include "library/component.h"
+
+#include <exception>
+#include <new>
+#include <vector>
+
+#include "library/identity.h"
+#include "library/registration.h"
+#include "library/registry_file.h"
+
+namespace borvane::com {
+
+namespace {
+
+class ClientObject final : public IAutomation {
+ public:
+  explicit ClientObject(std::unique_ptr<Automatable> target) : m_Target(std::move(target)) {
+    ModuleCounts::ObjectCreated();
+  }
+  ~ClientObject() { ModuleCounts::ObjectDestroyed(); }
+  ClientObject(const ClientObject&) = delete;
+  ClientObject& operator=(const ClientObject&) = delete;
+
+  HResult QueryInterface(const Guid& iid, void** out) override {
+    if (out == nullptr) return kPointer;
+    if (iid == kIidUnknown || iid == kIidDispatch || iid == identity::kClientIid) {
+      *out = static_cast<IAutomation*>(this);
+      AddRef();
+      return kOk;
+    }
+    *out = nullptr;
+    return kNoInterface;
+  }
+  std::uint32_t AddRef() override { return ++m_References; }
+  std::uint32_t Release() override {
+    const std::uint32_t left = --m_References;
+    if (left == 0) delete this;
+    return left;
+  }
+
+  HResult GetIDsOfNames(const char* name, std::int32_t* dispid) override {
+    if (name == nullptr || dispid == nullptr) return kPointer;
+    return GetIdOfName(name, *dispid);
+  }
+
+  HResult Invoke(std::int32_t dispid, Variant* const* args, std::uint32_t count, Variant* result,
+                 DispatchException* exception) override {
+    if (args == nullptr && count != 0) return kPointer;
+    Variant ignored_result;
+    DispatchException ignored_exception;
+    return borvane::Invoke(*m_Target, dispid, std::span<Variant* const>(args, count),
+                           result != nullptr ? *result : ignored_result,
+                           exception != nullptr ? *exception : ignored_exception);
+  }
+
+ private:
+  std::unique_ptr<Automatable> m_Target;
+  std::atomic<std::uint32_t> m_References{1};
+};
+
+class ClientFactory final : public IClassFactory {
+ public:
+  explicit ClientFactory(AutomatableMaker maker) : m_Maker(std::move(maker)) {
+    ModuleCounts::ObjectCreated();
+  }
+  ~ClientFactory() { ModuleCounts::ObjectDestroyed(); }
+  ClientFactory(const ClientFactory&) = delete;
+  ClientFactory& operator=(const ClientFactory&) = delete;
+
+  HResult QueryInterface(const Guid& iid, void** out) override {
+    if (out == nullptr) return kPointer;
+    if (iid == kIidUnknown || iid == kIidClassFactory) {
+      *out = static_cast<IClassFactory*>(this);
+      AddRef();
+      return kOk;
+    }
+    *out = nullptr;
+    return kNoInterface;
+  }
+  std::uint32_t AddRef() override { return ++m_References; }
+  std::uint32_t Release() override {
+    const std::uint32_t left = --m_References;
+    if (left == 0) delete this;
+    return left;
+  }
+
+  HResult CreateInstance(IUnknown* outer, const Guid& iid, void** out) override {
+    if (out == nullptr) return kPointer;
+    *out = nullptr;
+    if (outer != nullptr) return kNoAggregation;
+    ClientObject* object = nullptr;
+    try {
+      object = new ClientObject(m_Maker());
+    } catch (const std::bad_alloc&) {
+      return kOutOfMemory;
+    } catch (const std::exception&) {
+      return kFail;
+    }
+    const HResult result = object->QueryInterface(iid, out);
+    object->Release();
+    return result;
+  }
+
+  HResult LockServer(bool lock) override {
+    if (lock) {
+      ModuleCounts::Lock();
+    } else {
+      ModuleCounts::Unlock();
+    }
+    return kOk;
+  }
+
+ private:
+  AutomatableMaker m_Maker;
+  std::atomic<std::uint32_t> m_References{1};
+};
+
+}  // namespace
+
+HResult GetClassObject(const Guid& clsid, const Guid& iid, void** out, AutomatableMaker maker) {
+  if (out == nullptr) return kPointer;
+  *out = nullptr;
+  // Only the public class is offered: the two private classes are made by
+  // the panel itself, never by a host.
+  if (clsid != identity::kClientClsid) return kClassNotAvailable;
+  auto* factory = new (std::nothrow) ClientFactory(std::move(maker));
+  if (factory == nullptr) return kOutOfMemory;
+  const HResult result = factory->QueryInterface(iid, out);
+  factory->Release();
+  return result;
+}
+
+HResult CanUnloadNow() { return ModuleCounts::Idle() ? kOk : kFalse; }
+
+HResult RegisterServer(const std::string& registry_path, const std::string& library_path) {
+  try {
+    RegistryFile registry(registry_path);
+    registry.Apply(ClientRegistration(library_path));
+    registry.Apply(TypeLibRegistration(library_path));
+    registry.Save();
+    return kOk;
+  } catch (const std::exception&) {
+    return kRegistryWriteFailed;
+  }
+}
+
+HResult UnregisterServer(const std::string& registry_path, const std::string& library_path) {
+  try {
+    RegistryFile registry(registry_path);
+    registry.Remove(ClientRegistration(library_path));
+    registry.Remove(TypeLibRegistration(library_path));
+    registry.Save();
+    return kOk;
+  } catch (const std::exception&) {
+    return kRegistryWriteFailed;
+  }
+}
+
+}  // namespace borvane::com

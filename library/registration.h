@@ -1,0 +1,41 @@
+#pragma once
+// What self-registration writes, as data: keys under the classes root and
+// their text values. The Windows build writes these into the real registry
+// (and lets the platform register the type library); the Linux build writes
+// them, and the type library's own keys, into a registry file.
+
+#include <string>
+#include <vector>
+
+namespace borvane {
+
+struct RegistryValue {
+  std::string Key;   // below the classes root, "\"-separated
+  std::string Name;  // empty for the key's default value
+  std::string Data;
+};
+
+struct RegistrationData {
+  // Every key written, parents before children (some carry no value: the
+  // "Control" marker key).
+  std::vector<std::string> Keys;
+  std::vector<RegistryValue> Values;
+  // What unregistering removes, each with everything below it.
+  std::vector<std::string> Trees;
+};
+
+// The items for `client`: class, ProgID, in-process server with apartment
+// threading, control marker, status flags, toolbox bitmap, type library and
+// its version. `library_path` is the library file as hosts load it.
+RegistrationData ClientRegistration(const std::string& library_path);
+
+// The keys that registering the type library writes: the library with its
+// version, locale, flags and file, and its two interfaces routed to the
+// standard automation marshaller.
+RegistrationData TypeLibRegistration(const std::string& library_path);
+
+// The type library version as the registry writes it: hexadecimal major and
+// minor ("20.0" for 32.0).
+std::string TypeLibVersionKey();
+
+}  // namespace borvane

@@ -1,0 +1,218 @@
+// The four entry points of borvane.ocx, its class factory, and
+// self-registration into the classes root of the registry.
+
+#include <windows.h>
+#include <oleauto.h>
+#include <olectl.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <memory>
+#include <new>
+#include <string>
+
+#include "client/client.h"
+#include "container/error.h"
+#include "container/basic_site.h"
+#include "container/manual_event_loop.h"
+#include "container/null_text_engine.h"
+#include "library/component.h"
+#include "library/identity.h"
+#include "library/registration.h"
+#include "platform/windows/com_client.h"
+#include "platform/windows/variant_convert.h"
+#include "platform/windows/win_clock.h"
+#include "platform/windows/wininet_transfer.h"
+
+#ifndef BORVANE_SERVICE_URL
+#define BORVANE_SERVICE_URL ""
+#endif
+
+namespace borvane {
+
+namespace {
+
+HMODULE g_Module = nullptr;
+
+std::wstring ModulePath() {
+  wchar_t path[MAX_PATH];
+  const DWORD length = ::GetModuleFileNameW(g_Module, path, MAX_PATH);
+  if (length == 0 || length >= MAX_PATH) return {};
+  return std::wstring(path, length);
+}
+
+// $BORVANE_SERVICE_URL, else the build setting. There is no embedded
+// reference service in this build: with neither, queries fail to connect.
+std::string ServiceUrl() {
+  wchar_t buffer[512];
+  const DWORD length = ::GetEnvironmentVariableW(L"BORVANE_SERVICE_URL", buffer, 512);
+  if (length > 0 && length < 512) return Narrow(buffer, static_cast<int>(length));
+  return BORVANE_SERVICE_URL;
+}
+
+// The panel with the real clock and WinINet. There is no message loop of
+// the library's own, so the hourly re-check is recorded but never ticks;
+// hosts call DisplayTime themselves.
+class HostedClient final : public Automatable {
+ public:
+  HostedClient() : m_Client(m_Site, ClientServices{m_Clock, m_Transfer, ServiceUrl()}) {
+    // Creation runs the first query; like a container, stop its error
+    // here. The host's own calls of DisplayTime report theirs.
+    try {
+      m_Client.UserControl_Initialize();
+    } catch (const Error&) {
+    }
+  }
+  std::string DisplayTime() override { return m_Client.DisplayTime(); }
+  std::string DeCrypt(Variant& texti, Variant& salasana) override {
+    return m_Client.DeCrypt(texti, salasana);
+  }
+
+ private:
+  WindowsClock m_Clock;
+  WinInetTransfer m_Transfer;
+  ManualEventLoop m_Loop;
+  // Nothing is shown: the panel is only called through its methods.
+  NullTextEngine m_Text;
+  FixedCursor m_Cursor;
+  BasicSite m_Site{m_Text, m_Loop, m_Cursor};
+  client m_Client;
+};
+
+class ClientFactory final : public IClassFactory {
+ public:
+  ClientFactory() { com::ModuleCounts::ObjectCreated(); }
+  ~ClientFactory() { com::ModuleCounts::ObjectDestroyed(); }
+  ClientFactory(const ClientFactory&) = delete;
+  ClientFactory& operator=(const ClientFactory&) = delete;
+
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
+    if (out == nullptr) return E_POINTER;
+    if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IClassFactory)) {
+      *out = static_cast<IClassFactory*>(this);
+      AddRef();
+      return S_OK;
+    }
+    *out = nullptr;
+    return E_NOINTERFACE;
+  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return ++m_References; }
+  ULONG STDMETHODCALLTYPE Release() override {
+    const ULONG left = --m_References;
+    if (left == 0) delete this;
+    return left;
+  }
+  HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID iid, void** out) override {
+    if (out == nullptr) return E_POINTER;
+    *out = nullptr;
+    if (outer != nullptr) return CLASS_E_NOAGGREGATION;
+    std::unique_ptr<Automatable> target;
+    try {
+      target = std::make_unique<HostedClient>();
+    } catch (const std::bad_alloc&) {
+      return E_OUTOFMEMORY;
+    } catch (const std::exception&) {
+      return E_FAIL;
+    }
+    return CreateClientObject(g_Module, std::move(target), iid, out);
+  }
+  HRESULT STDMETHODCALLTYPE LockServer(BOOL lock) override {
+    if (lock) {
+      com::ModuleCounts::Lock();
+    } else {
+      com::ModuleCounts::Unlock();
+    }
+    return S_OK;
+  }
+
+ private:
+  std::atomic<ULONG> m_References{1};
+};
+
+LSTATUS WriteItems(const RegistrationData& data) {
+  for (const auto& key : data.Keys) {
+    HKEY handle = nullptr;
+    const LSTATUS status = ::RegCreateKeyExW(HKEY_CLASSES_ROOT, Widen(key).c_str(), 0, nullptr, 0,
+                                             KEY_WRITE, nullptr, &handle, nullptr);
+    if (status != ERROR_SUCCESS) return status;
+    ::RegCloseKey(handle);
+  }
+  for (const auto& value : data.Values) {
+    const std::wstring text = Widen(value.Data);
+    const LSTATUS status = ::RegSetKeyValueW(
+        HKEY_CLASSES_ROOT, Widen(value.Key).c_str(),
+        value.Name.empty() ? nullptr : Widen(value.Name).c_str(), REG_SZ, text.c_str(),
+        static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
+    if (status != ERROR_SUCCESS) return status;
+  }
+  return ERROR_SUCCESS;
+}
+
+void RemoveItems(const RegistrationData& data) {
+  for (const auto& tree : data.Trees) {
+    // Absent keys are fine: unregistering twice leaves the same state.
+    ::RegDeleteTreeW(HKEY_CLASSES_ROOT, Widen(tree).c_str());
+    ::RegDeleteKeyW(HKEY_CLASSES_ROOT, Widen(tree).c_str());
+  }
+}
+
+}  // namespace
+
+}  // namespace borvane
+
+extern "C" {
+
+BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
+  if (reason == DLL_PROCESS_ATTACH) {
+    borvane::g_Module = instance;
+    ::DisableThreadLibraryCalls(instance);
+  }
+  return TRUE;
+}
+
+STDAPI DllGetClassObject(REFCLSID clsid, REFIID iid, LPVOID* out) {
+  if (out == nullptr) return E_POINTER;
+  *out = nullptr;
+  // Only the public class is offered; the private ones are made by the
+  // panel itself.
+  if (!IsEqualCLSID(clsid, borvane::ToPlatformGuid(borvane::identity::kClientClsid))) {
+    return CLASS_E_CLASSNOTAVAILABLE;
+  }
+  auto* factory = new (std::nothrow) borvane::ClientFactory();
+  if (factory == nullptr) return E_OUTOFMEMORY;
+  const HRESULT hr = factory->QueryInterface(iid, out);
+  factory->Release();
+  return hr;
+}
+
+STDAPI DllCanUnloadNow() { return borvane::com::ModuleCounts::Idle() ? S_OK : S_FALSE; }
+
+STDAPI DllRegisterServer() {
+  std::wstring path = borvane::ModulePath();
+  if (path.empty()) return SELFREG_E_CLASS;
+  if (borvane::WriteItems(borvane::ClientRegistration(borvane::Narrow(path.c_str()))) !=
+      ERROR_SUCCESS) {
+    return SELFREG_E_CLASS;
+  }
+  ITypeLib* library = nullptr;
+  HRESULT hr = ::LoadTypeLibEx(path.c_str(), REGKIND_NONE, &library);
+  if (SUCCEEDED(hr)) {
+    hr = ::RegisterTypeLib(library, path.data(), nullptr);
+    library->Release();
+  }
+  return SUCCEEDED(hr) ? S_OK : SELFREG_E_TYPELIB;
+}
+
+STDAPI DllUnregisterServer() {
+  const std::wstring path = borvane::ModulePath();
+  borvane::RemoveItems(borvane::ClientRegistration(borvane::Narrow(path.c_str())));
+  using namespace borvane::identity;
+  const HRESULT hr = ::UnRegisterTypeLib(borvane::ToPlatformGuid(kTypeLibId), kTypeLibMajor,
+                                         kTypeLibMinor, kTypeLibLocale, SYS_WIN64);
+  // Not registered is as good as removed.
+  return SUCCEEDED(hr) || hr == TYPE_E_REGISTRYACCESS || hr == TYPE_E_LIBNOTREGISTERED
+             ? S_OK
+             : SELFREG_E_TYPELIB;
+}
+
+}  // extern "C"

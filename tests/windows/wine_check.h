@@ -1,0 +1,28 @@
+#pragma once
+// Shared by the parts of wine_check: a check that counts and reports
+// instead of stopping, and the checks each part offers.
+
+#include <windows.h>
+#include <oleauto.h>
+
+#include <cstdio>
+#include <string>
+
+namespace wine_check {
+
+extern int g_Checks;
+extern int g_Failures;
+
+#define CHECK(condition)                                                   \
+  do {                                                                     \
+    ++wine_check::g_Checks;                                                \
+    if (!(condition)) {                                                    \
+      ++wine_check::g_Failures;                                            \
+      std::printf("FAILED %s:%d: %s\n", __FILE__, __LINE__, #condition);   \
+    }                                                                      \
+  } while (0)
+
+// The type library embedded in the file at `path`.
+void CheckTypeLibrary(const std::wstring& path);
+
+}  // namespace wine_check
