@@ -8,7 +8,9 @@
 #include "app/commands.h"
 #include "app/service_endpoint.h"
 #include "client/client.h"
+#include "container/basic_site.h"
 #include "container/manual_event_loop.h"
+#include "platform/pango_text_engine.h"
 #include "platform/curl_transfer.h"
 #include "platform/posix_clock.h"
 
@@ -51,7 +53,11 @@ int RunCheck(const CheckOptions& options, bool set_clock) {
   RecordingClock clock(real_clock, options.dry_run);
   CurlTransfer transfer;
   ManualEventLoop loop;
-  client panel(ClientServices{clock, transfer, loop, endpoint.Url()});
+  PangoTextEngine text;
+  FixedCursor cursor;
+  BasicSite site(text, loop, cursor);
+  site.DisplayName = "client1";
+  client panel(site, ClientServices{clock, transfer, endpoint.Url()});
 
   try {
     panel.UserControl_Initialize();

@@ -37,6 +37,16 @@ std::string ClientText(const client& c) {
   return text;
 }
 
+std::string PanelText(const client& c) {
+  const auto box = [](const CheckBox& b) { return b.Value() == 1 ? "[x] " : "[ ] "; };
+  std::string text = c.xpgroupbox1.Caption() + "\n";
+  text += ClientText(c);
+  text += std::string(box(c.CheckDisplayMs)) + c.Label5.Caption() + "   " + box(c.Checkperhour) +
+          c.radiotext.Caption() + "\n";
+  text += c.Label3.Caption() + "\n";
+  return text;
+}
+
 std::string DescribeError(const Error& error) {
   const std::string kind = ErrorKindName(error.Code());
   std::string message = error.what();

@@ -14,6 +14,9 @@ namespace borvane::app {
 nlohmann::json ClientJson(const client& c);
 nlohmann::json RecordJson(const SystemTime& record);
 std::string ClientText(const client& c);
+// Every text the panel shows, top to bottom (the banner, both rows, the
+// check boxes, the status line and the version).
+std::string PanelText(const client& c);
 
 // One line for an error the check raised: its kind, number and message.
 std::string DescribeError(const Error& error);

@@ -10,6 +10,7 @@ void AddQueryCommand(CLI::App& app, int& status);
 void AddSetCommand(CLI::App& app, int& status);
 void AddDecryptCommand(CLI::App& app, int& status);
 void AddServeCommand(CLI::App& app, int& status);
+void AddPanelCommand(CLI::App& app, int& status);
 void AddGalleryCommand(CLI::App& app, int& status);
 
 }  // namespace borvane::app

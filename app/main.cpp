@@ -16,6 +16,7 @@ int main(int argc, char** argv) {
   app.fallthrough(false);
 
   int status = 0;
+  borvane::app::AddPanelCommand(app, status);
   borvane::app::AddQueryCommand(app, status);
   borvane::app::AddSetCommand(app, status);
   borvane::app::AddDecryptCommand(app, status);

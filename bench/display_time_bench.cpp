@@ -10,7 +10,9 @@
 #include <vector>
 
 #include "client/client.h"
+#include "container/basic_site.h"
 #include "container/manual_event_loop.h"
+#include "platform/pango_text_engine.h"
 #include "platform/curl_transfer.h"
 #include "platform/posix_clock.h"
 #include "service/time_service.h"
@@ -30,7 +32,10 @@ void BM_DisplayTimeLoopback(benchmark::State& state) {
   PosixClock clock;
   CurlTransfer transfer;
   ManualEventLoop loop;
-  client panel(ClientServices{clock, transfer, loop, service.BaseUrl()});
+  PangoTextEngine text;
+  FixedCursor cursor;
+  BasicSite site(text, loop, cursor);
+  client panel(site, ClientServices{clock, transfer, service.BaseUrl()});
 
   std::vector<double> micros;
   for (auto _ : state) {
@@ -57,7 +62,10 @@ void BM_OffsetAccuracy(benchmark::State& state) {
   PosixClock clock;
   CurlTransfer transfer;
   ManualEventLoop loop;
-  client panel(ClientServices{clock, transfer, loop, service.BaseUrl()});
+  PangoTextEngine text;
+  FixedCursor cursor;
+  BasicSite site(text, loop, cursor);
+  client panel(site, ClientServices{clock, transfer, service.BaseUrl()});
   const std::regex figure("(快|慢)([0-9]+)ms");
 
   int within = 0;

@@ -23,29 +23,44 @@ std::string HostOf(const std::string& url) {
   return rest.substr(0, rest.find(':'));
 }
 
+Point Offset(Point a, Point b) { return {a.X + b.X, a.Y + b.Y}; }
+
 }  // namespace
 
-client::client(ClientServices services)
-    : sysTimer(services.loop),
+client::client(Site& site, ClientServices services)
+    : UserControl(site, kDesignPixels),
+      m_GroupBoxSite(site, "xpgroupbox1", DrawingSurface().hWnd(),
+                     [this] { return xpgroupbox1.Position(); }),
+      m_Command1Site(site, "Command1", DrawingSurface().hWnd(),
+                     [this] { return Offset(xpgroupbox1.Position(), Command1.Position()); }),
+      m_Command2Site(site, "Command2", DrawingSurface().hWnd(),
+                     [this] { return Offset(xpgroupbox1.Position(), Command2.Position()); }),
+      xpgroupbox1(m_GroupBoxSite),
+      Command1(m_Command1Site),
+      Command2(m_Command2Site),
+      sysTimer(site.Loop()),
       m_Services(std::move(services)),
       m_ServiceHost(HostOf(m_Services.service_url)) {
-  Label1.SetCaption(panel::kLabel1Initial);
-  Label1.SetForeColor(panel::kTimeColour);
-  Localtime.SetCaption(panel::kLocaltimeInitial);
-  Localtime.SetForeColor(panel::kTimeColour);
-  LabelMsS.SetVisible(false);
-  LabelMsL.SetVisible(false);
-  Label2.SetCaption(panel::kLabel2Initial);
-  Label2.SetForeColor(panel::kStatusColour);
+  // The only events of the parts the panel handles: Click of each button.
+  m_Command1Site.OnEvent = [this](std::int32_t id, std::string_view, std::span<const EventArg>) {
+    if (id == xpcmdbutton::kClick) Command1_Click();
+  };
+  m_Command2Site.OnEvent = [this](std::int32_t id, std::string_view, std::span<const EventArg>) {
+    if (id == xpcmdbutton::kClick) Command2_Click();
+  };
+  CheckDisplayMs.OnClick = [this] { CheckDisplayMs_Click(); };
+  // A tick is a notification of its own: its errors go to the site.
+  sysTimer.OnTimer = [this] { Guarded([this] { sysTimer_Timer(); }); };
 
-  // Enabled with interval 0: the timer stays silent until the first
-  // accepted query sets 1000 ms.
-  sysTimer.OnTimer = [this] { sysTimer_Timer(); };
-  sysTimer.SetEnabled(true);
+  BuildParts(PanelDesign(m_ServiceHost));
 }
 
 std::string client::DeCrypt(Variant& texti, Variant& salasana) {
   return borvane::DeCrypt(texti, salasana);
+}
+
+void client::Initialize() {
+  Guarded([this] { UserControl_Initialize(); });
 }
 
 void client::UserControl_Initialize() { DisplayTime(); }
@@ -53,9 +68,16 @@ void client::UserControl_Initialize() { DisplayTime(); }
 void client::Command1_Click() { DisplayTime(); }
 
 void client::CheckDisplayMs_Click() {
-  const bool show = CheckDisplayMsValue == 1;
+  const bool show = CheckDisplayMs.Value() == 1;
   LabelMsS.SetVisible(show);
   LabelMsL.SetVisible(show);
+}
+
+void client::SetPointer(std::int16_t pointer) {
+  if (pointer == m_MousePointer) return;
+  m_MousePointer = pointer;
+  Canvas().SetMousePointer(pointer);
+  GetSite().MousePointerChanged(pointer);
 }
 
 }  // namespace borvane

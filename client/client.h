@@ -10,29 +10,50 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
+#include "container/check_box.h"
+#include "container/child_site.h"
 #include "container/clock.h"
-#include "container/event_loop.h"
 #include "container/label.h"
+#include "container/line.h"
+#include "container/property_store.h"
 #include "container/timer.h"
 #include "container/transfer.h"
+#include "container/user_control.h"
 #include "container/variant.h"
+#include "xpcmdbutton/xpcmdbutton.h"
+#include "xpgroupbox/xpgroupbox.h"
 
 namespace borvane {
+
+// The panel's design data (resources/client.panel) with the service host
+// put into the banner. Raises InvalidFileFormat when it does not read.
+PropertyStore PanelDesign(const std::string& service_host);
 
 struct ClientServices {
   Clock& clock;
   Transfer& transfer;
-  EventLoop& loop;
   // Base address of the time service, "http://host[:port]" with no path.
   std::string service_url;
 };
 
-class client {
+// The panel: 353 × 167 pixels (5295 × 2505 twips). Its parts are created
+// from the design data in resources/client.panel, each loaded through its
+// own stored-settings path, and keep their places whatever size the host
+// gives the panel. Timers run on the site's event loop.
+//
+// Creating a client builds the panel but asks nothing; the host then sends
+// the creation notification (Initialize), which runs the first query.
+class client final : public UserControl {
+  // The sites of the contained controls come first: members are built in
+  // declaration order and each control takes its site when it is built.
+  ChildSite m_GroupBoxSite;
+  ChildSite m_Command1Site;
+  ChildSite m_Command2Site;
+
  public:
-  explicit client(ClientServices services);
-  client(const client&) = delete;
-  client& operator=(const client&) = delete;
+  client(Site& site, ClientServices services);
 
   // Public methods.
   //
@@ -47,21 +68,40 @@ class client {
   // The answer decoder; replaces `salasana` by the shift it derived.
   std::string DeCrypt(Variant& texti, Variant& salasana);
 
+  // The creation notification: runs UserControl_Initialize, and an error
+  // leaving it goes to the site.
+  void Initialize();
+
   // Notification handlers. The panel binds them to its parts; the command
-  // line and tests call them directly.
+  // line and tests also call them directly, and then get their errors.
   void UserControl_Initialize();
   void Command1_Click();
   void Command2_Click();
   void CheckDisplayMs_Click();
   void sysTimer_Timer();
 
-  // The parts the query writes and the clock setting reads.
+  // The design size in pixels.
+  static constexpr Size kDesignPixels{353, 167};
+
+  // The parts, in the order they are drawn (later ones on top). Hosts and
+  // tests read them; only the handlers change them.
+  xpgroupbox xpgroupbox1;
+  Label Label4;
   Label Label1;
-  Label Label2;
-  Label Localtime;
   Label LabelMsS;
+  xpcmdbutton Command1;
+  Label Label8;
+  Label Localtime;
   Label LabelMsL;
+  xpcmdbutton Command2;
+  CheckBox CheckDisplayMs;
+  Label Label5;
+  CheckBox Checkperhour;
+  Label radiotext;
+  Line Line1;
   Timer sysTimer;
+  Label Label2;
+  Label Label3;
 
   // Member texts of the last accepted query.
   std::string serverTimeText;
@@ -69,12 +109,6 @@ class client {
   std::string serverMonthText;
   std::string serverDayText;
   std::string serverHourText;
-
-  // Values of the check boxes CheckDisplayMs and Checkperhour: 0 not
-  // ticked, 1 ticked, 2 greyed (treated as not ticked). The handlers read
-  // them; whoever hosts the boxes writes them before raising a click.
-  int CheckDisplayMsValue = 0;
-  int CheckperhourValue = 1;
 
   // Attempts of one query when the round trip fails the range test; after
   // the last one the query gives up and leaves the delay message showing.
@@ -87,6 +121,19 @@ class client {
   // message show it.
   const std::string& ServiceHost() const { return m_ServiceHost; }
 
+  // The tooltip of the part under a point of the panel (pixels), or empty.
+  std::string ToolTipAt(float x, float y) const;
+
+  // Keyboard focus, moved by Tab and Shift+Tab through the parts that take
+  // it (the buttons and the check boxes, in tab-index order). Space on a
+  // focused check box clicks it; keys on a focused button reach it as its
+  // key notifications.
+  const Constituent* FocusedPart() const;
+  // Moves the focus on (or back); false when it leaves the panel's last
+  // (or first) part, so a host can hand the focus on.
+  bool MoveFocus(bool backwards);
+  void ClearFocus();
+
  private:
   // One attempt's accepted measurement.
   struct Measurement {
@@ -94,6 +141,13 @@ class client {
     SystemTime Local;         // the second clock reading
     std::int32_t CorrectedMs;  // service milliseconds + one-way delay, 0..999
   };
+
+  // Loads every part from the design data and places it.
+  void BuildParts(const PropertyStore& design);
+  void UserControl_KeyDown(std::int16_t& KeyCode, std::int16_t& Shift) override;
+  void UserControl_KeyPress(std::int16_t& KeyAscii) override;
+  void UserControl_KeyUp(std::int16_t& KeyCode, std::int16_t& Shift) override;
+  void SetPointer(std::int16_t pointer);
 
   // Reads the clock, asks the service and decodes; empty when the
   // corrected milliseconds fall outside 0..999.
@@ -103,9 +157,20 @@ class client {
   void CompareClocks(const SystemTime& local, const SystemTime& service);
   std::string QueryAddress(const std::string& stamp) const;
 
+  // A part that takes the focus.
+  struct Focusable {
+    std::int16_t TabIndex;
+    Constituent* Part;
+  };
+
   ClientServices m_Services;
   std::string m_ServiceHost;
   std::int16_t m_MousePointer = 0;
+  std::vector<Focusable> m_TabOrder;
+  int m_Focus = -1;  // index into m_TabOrder; -1: no part has it
+  // Where the design data put the two invisible parts (twips).
+  PointF m_TransferDesignPosition;
+  PointF m_TimerDesignPosition;
 };
 
 }  // namespace borvane

@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <functional>
 
 #include "client/client.h"
 #include "client/decrypt.h"
@@ -17,17 +18,17 @@ namespace borvane {
 
 namespace {
 
-// Puts the default pointer back however the query ends: accepted, given up
-// after its last attempt, or left by an error.
-class DefaultPointerOnExit {
+// Runs its action however the scope is left: accepted, given up after the
+// last attempt, or left by an error.
+class OnExit {
  public:
-  explicit DefaultPointerOnExit(std::int16_t& pointer) : m_Pointer(pointer) {}
-  ~DefaultPointerOnExit() { m_Pointer = panel::kDefaultPointer; }
-  DefaultPointerOnExit(const DefaultPointerOnExit&) = delete;
-  DefaultPointerOnExit& operator=(const DefaultPointerOnExit&) = delete;
+  explicit OnExit(std::function<void()> action) : m_Action(std::move(action)) {}
+  ~OnExit() { m_Action(); }
+  OnExit(const OnExit&) = delete;
+  OnExit& operator=(const OnExit&) = delete;
 
  private:
-  std::int16_t& m_Pointer;
+  std::function<void()> m_Action;
 };
 
 // Characters of the answer that carry the echoed send stamp, and of its
@@ -49,9 +50,9 @@ std::string client::QueryAddress(const std::string& stamp) const {
 }
 
 std::string client::DisplayTime() {
-  DefaultPointerOnExit restore(m_MousePointer);
+  OnExit restore([this] { SetPointer(panel::kDefaultPointer); });
   for (int attempt = 1; attempt <= kMaxQueryAttempts; ++attempt) {
-    m_MousePointer = panel::kBusyPointer;
+    SetPointer(panel::kBusyPointer);
     if (const std::optional<Measurement> m = Measure()) {
       ShowResult(*m);
       return {};
@@ -106,7 +107,7 @@ void client::ShowResult(const Measurement& m) {
       Utf8Left(m.Decoded, kDateTimeLength + 1) + PadLeft3(std::to_string(m.CorrectedMs));
   Label1.SetCaption(service_text);
   serverTimeText = service_text;
-  m_MousePointer = panel::kDefaultPointer;
+  SetPointer(panel::kDefaultPointer);
 
   const std::string local_text = FormatDateTime(m.Local);
   const std::string local_ms = PadLeft3(std::to_string(m.Local.wMilliseconds));

@@ -28,7 +28,7 @@ void client::sysTimer_Timer() {
     // re-check comes a full count later.
     sysTimer.SetTag("0");
     DisplayTime();
-    if (CheckperhourValue == 1) Command2_Click();
+    if (Checkperhour.Value() == 1) Command2_Click();
   }
 }
 

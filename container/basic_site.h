@@ -36,6 +36,10 @@ class BasicSite : public Site {
   EventLoop& Loop() override { return m_Loop; }
   // Keeps the error in Errors and passes it to OnError.
   void ReportError(const Error& error) override;
+  // Passes the pointer to OnMousePointer.
+  void MousePointerChanged(std::int16_t pointer) override {
+    if (OnMousePointer) OnMousePointer(pointer);
+  }
 
   std::string DisplayName;
   FontRef AmbientFontObject = MakeFont("Arial", 9);
@@ -43,6 +47,7 @@ class BasicSite : public Site {
   std::function<void(std::string_view)> OnPropertyChanged;
   std::function<void(std::int32_t, std::string_view, std::span<const EventArg>)> OnEvent;
   std::function<void(const Error&)> OnError;
+  std::function<void(std::int16_t)> OnMousePointer;
   std::vector<Error> Errors;
 
  private:

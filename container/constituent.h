@@ -1,7 +1,8 @@
 #pragma once
 // Something that sits on a control's surface above its drawing and takes
 // its own mouse input: a label, or a contained control. The parent draws
-// its constituents into a frame in the order they were added (last on top)
+// its constituents into a frame in the order they were added (last on top),
+// cut at the parent's edges,
 // and sends each mouse notification to the topmost visible one under the
 // pointer, in that constituent's own pixels.
 

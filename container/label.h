@@ -10,11 +10,14 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "container/colour.h"
 #include "container/constituent.h"
 #include "container/font.h"
 #include "container/geometry.h"
+#include "container/property_store.h"
 #include "container/text_engine.h"
 
 namespace borvane {
@@ -67,6 +70,23 @@ class Label : public Constituent {
   const std::string& ToolTipText() const { return m_ToolTip; }
   void SetToolTipText(std::string text) { m_ToolTip = std::move(text); }
 
+  // A label that is not auto-sized breaks its text at blanks onto further
+  // lines when it is wider than the label; lines below the label's height
+  // are cut off. Off: one line, cut at the right edge.
+  bool WordWrap() const { return m_WordWrap; }
+  void SetWordWrap(bool wrap) { m_WordWrap = wrap; }
+
+  // Its place in the parent's keyboard order (labels never take the focus).
+  std::int16_t TabIndex() const { return m_TabIndex; }
+  void SetTabIndex(std::int16_t index) { m_TabIndex = index; }
+
+  // Loads a stored label: "Caption", "ForeColor", "BackColor", "BackStyle"
+  // (0 transparent, 1 opaque), "Font", "Visible", "AutoSize", "WordWrap",
+  // "Alignment" (0 left, 1 right, 2 centre), "ToolTipText", "TabIndex", and
+  // "Left", "Top", "Width", "Height" in twips. A missing entry keeps the
+  // current value; OnChange runs when the caption changes.
+  void ReadProperties(const PropertyStore& store);
+
   // Text change notification.
   std::function<void()> OnChange;
   // Mouse notifications with X and Y in the label's own pixels, and clicks.
@@ -101,6 +121,14 @@ class Label : public Constituent {
   Alignment m_Alignment = Alignment::Left;
   RectF m_Bounds;
   std::string m_ToolTip;
+  bool m_WordWrap = false;
+  std::int16_t m_TabIndex = 0;
 };
+
+// Breaks `text` at blanks into lines no wider than `width` pixels as
+// `measure` reports them; a word wider than `width` keeps a line of its
+// own. Blanks at a break are dropped; runs of blanks inside a line stay.
+std::vector<std::string> WrapText(std::string_view text, std::int32_t width,
+                                  const std::function<std::int32_t(std::string_view)>& measure);
 
 }  // namespace borvane

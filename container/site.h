@@ -54,6 +54,11 @@ class Site {
 
   // An error left a notification handler; the container reports it.
   virtual void ReportError(const Error& error) = 0;
+
+  // The control's mouse pointer changed (0 default, 11 busy). A host that
+  // draws a pointer shows it at once, even though the control may keep the
+  // user-interface thread busy right afterwards.
+  virtual void MousePointerChanged(std::int16_t) {}
 };
 
 }  // namespace borvane

@@ -57,10 +57,32 @@ Rect UserControl::PixelRect() const {
 
 void UserControl::PaintInto(Image& frame, Point origin) const {
   frame.Blit(m_Surface.Pixels(), origin);
+  const Rect own{origin.X, origin.Y, m_Surface.PixelSize().Width, m_Surface.PixelSize().Height};
   for (const Constituent* child : m_Constituents) {
     if (!child->IsShown()) continue;
     const Rect r = child->PixelRect();
-    child->PaintInto(frame, {origin.X + r.X, origin.Y + r.Y});
+    const Rect at{origin.X + r.X, origin.Y + r.Y, r.Width, r.Height};
+    if (Intersect(at, own) == at) {
+      child->PaintInto(frame, {at.X, at.Y});
+      continue;
+    }
+    // A child reaching past this control's edge is cut at it, as a
+    // container clips what it holds: it is drawn over a copy of what lies
+    // beneath, and only the part inside comes back.
+    const Rect keep = Intersect(Intersect(at, own), frame.Bounds());
+    if (keep.IsEmpty()) continue;
+    Image scratch(at.Width, at.Height);
+    for (std::int32_t y = keep.Y; y < keep.Bottom(); ++y) {
+      for (std::int32_t x = keep.X; x < keep.Right(); ++x) {
+        scratch.Set(x - at.X, y - at.Y, frame.At(x, y));
+      }
+    }
+    child->PaintInto(scratch, {0, 0});
+    for (std::int32_t y = keep.Y; y < keep.Bottom(); ++y) {
+      for (std::int32_t x = keep.X; x < keep.Right(); ++x) {
+        frame.Set(x, y, scratch.At(x - at.X, y - at.Y));
+      }
+    }
   }
 }
 

@@ -48,10 +48,12 @@ const char* ReasonText(int status) {
 
 class TimeService::Server final : public httplib::Server {
  public:
-  Server(const TimeServiceOptions& options, int wake_fd) : m_WakeFd(wake_fd) {
+  Server(const TimeServiceOptions& options, int wake_fd, QueryCount& queries)
+      : m_WakeFd(wake_fd) {
     const std::chrono::milliseconds offset(options.offset_ms);
-    Get(kTimePath, [offset](const httplib::Request& req, httplib::Response& res) {
+    Get(kTimePath, [offset, &queries](const httplib::Request& req, httplib::Response& res) {
       Answer(req, res, offset);
+      queries.Add();
     });
     const auto refuse = [](const httplib::Request&, httplib::Response& res) {
       res.status = 405;
@@ -169,7 +171,7 @@ int TimeService::Start() {
   if (m_WakeFd < 0) {
     throw std::runtime_error(std::string("time service: eventfd: ") + std::strerror(errno));
   }
-  m_Server = std::make_unique<Server>(m_Options, m_WakeFd);
+  m_Server = std::make_unique<Server>(m_Options, m_WakeFd, m_Queries);
   const auto threads = static_cast<std::size_t>(m_Options.threads);
   m_Server->new_task_queue = [this, threads]() -> httplib::TaskQueue* {
     // Called by the listening thread once it is running, i.e. once stop()
@@ -249,6 +251,24 @@ std::string TimeService::BaseUrl() const {
 void TimeService::Wait() {
   std::unique_lock lock(m_Mutex);
   m_Changed.wait(lock, [this] { return m_Finished; });
+}
+
+void TimeService::QueryCount::Add() {
+  {
+    const std::lock_guard<std::mutex> lock(Mutex);
+    ++Count;
+  }
+  Changed.notify_all();
+}
+
+std::uint64_t TimeService::TimeQueries() const {
+  const std::lock_guard<std::mutex> lock(m_Queries.Mutex);
+  return m_Queries.Count;
+}
+
+bool TimeService::WaitForTimeQueries(std::uint64_t count, std::chrono::milliseconds timeout) const {
+  std::unique_lock<std::mutex> lock(m_Queries.Mutex);
+  return m_Queries.Changed.wait_for(lock, timeout, [&] { return m_Queries.Count >= count; });
 }
 
 }  // namespace borvane

@@ -11,6 +11,7 @@
 // one write on a socket with Nagle's algorithm off, so a client's round trip
 // is not stretched by delayed acknowledgements.
 
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <memory>
@@ -45,6 +46,13 @@ class TimeService {
   int Port() const { return m_Port; }
   // "http://HOST:PORT"; a wildcard host is given as loopback.
   std::string BaseUrl() const;
+  // Time queries answered since construction (GET or HEAD of the time
+  // path, answered well or refused for a bad stamp).
+  std::uint64_t TimeQueries() const;
+  // Waits until at least `count` time queries have been answered; false
+  // when `timeout` passes first.
+  bool WaitForTimeQueries(std::uint64_t count, std::chrono::milliseconds timeout) const;
+
   // Blocks until the service has stopped (Stop from another thread, or the
   // listening socket failed).
   void Wait();
@@ -62,6 +70,15 @@ class TimeService {
   std::condition_variable m_Changed;
   bool m_Listening = false;
   bool m_Finished = true;
+
+  // Counts time queries; the server's handler threads add to it.
+  struct QueryCount {
+    mutable std::mutex Mutex;
+    mutable std::condition_variable Changed;
+    std::uint64_t Count = 0;
+    void Add();
+  };
+  QueryCount m_Queries;
 };
 
 }  // namespace borvane

@@ -338,3 +338,31 @@ TEST(TimeServiceLifecycle, WaitReturnsOnceStoppedAndTheServiceCanStartAgain) {
 
 }  // namespace
 }  // namespace borvane
+
+namespace borvane {
+namespace {
+
+TEST(TimeServiceQueries, CountsTimeQueriesOnlyAndWakesWaiters) {
+  TimeService service(TimeServiceOptions{});
+  service.Start();
+  httplib::Client http("127.0.0.1", service.Port());
+  EXPECT_EQ(service.TimeQueries(), 0u);
+  ASSERT_TRUE(http.Get("/times/nolvera.aspx?borvane=12345"));
+  ASSERT_TRUE(http.Head("/times/nolvera.aspx?borvane=00001"));
+  ASSERT_TRUE(http.Get("/elsewhere"));  // not a time query
+  EXPECT_EQ(service.TimeQueries(), 2u);
+  EXPECT_TRUE(service.WaitForTimeQueries(2, std::chrono::milliseconds(0)));
+  EXPECT_FALSE(service.WaitForTimeQueries(3, std::chrono::milliseconds(1)));
+
+  // A waiter on another thread wakes when the query it waits for arrives.
+  std::thread asker([&] {
+    httplib::Client other("127.0.0.1", service.Port());
+    other.Get("/times/nolvera.aspx?borvane=00002");
+  });
+  EXPECT_TRUE(service.WaitForTimeQueries(3, std::chrono::seconds(30)));
+  asker.join();
+  service.Stop();
+}
+
+}  // namespace
+}  // namespace borvane

@@ -12,7 +12,9 @@
 
 #include "client/client.h"
 #include "container/error.h"
+#include "container/basic_site.h"
 #include "container/manual_event_loop.h"
+#include "container/null_text_engine.h"
 #include "library/component.h"
 #include "library/registry_file.h"
 #include "platform/curl_transfer.h"
@@ -56,7 +58,7 @@ std::string ServiceUrl() {
 // only records them.
 class HostedClient final : public Automatable {
  public:
-  HostedClient() : m_Client(ClientServices{m_Clock, m_Transfer, m_Loop, ServiceUrl()}) {
+  HostedClient() : m_Client(m_Site, ClientServices{m_Clock, m_Transfer, ServiceUrl()}) {
     // Creation runs the first query. Like a container, we stop its error at
     // the notification boundary: the panel keeps what the query showed, and
     // the host's own DisplayTime calls report errors to the host.
@@ -74,6 +76,10 @@ class HostedClient final : public Automatable {
   PosixClock m_Clock;
   CurlTransfer m_Transfer;
   ManualEventLoop m_Loop;
+  // Nothing is shown: the panel is only called through its methods.
+  NullTextEngine m_Text;
+  FixedCursor m_Cursor;
+  BasicSite m_Site{m_Text, m_Loop, m_Cursor};
   client m_Client;
 };
 

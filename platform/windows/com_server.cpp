@@ -13,7 +13,9 @@
 
 #include "client/client.h"
 #include "container/error.h"
+#include "container/basic_site.h"
 #include "container/manual_event_loop.h"
+#include "container/null_text_engine.h"
 #include "library/component.h"
 #include "library/identity.h"
 #include "library/registration.h"
@@ -53,7 +55,7 @@ std::string ServiceUrl() {
 // hosts call DisplayTime themselves.
 class HostedClient final : public Automatable {
  public:
-  HostedClient() : m_Client(ClientServices{m_Clock, m_Transfer, m_Loop, ServiceUrl()}) {
+  HostedClient() : m_Client(m_Site, ClientServices{m_Clock, m_Transfer, ServiceUrl()}) {
     // Creation runs the first query; like a container, stop its error
     // here. The host's own calls of DisplayTime report theirs.
     try {
@@ -70,6 +72,10 @@ class HostedClient final : public Automatable {
   WindowsClock m_Clock;
   WinInetTransfer m_Transfer;
   ManualEventLoop m_Loop;
+  // Nothing is shown: the panel is only called through its methods.
+  NullTextEngine m_Text;
+  FixedCursor m_Cursor;
+  BasicSite m_Site{m_Text, m_Loop, m_Cursor};
   client m_Client;
 };
 

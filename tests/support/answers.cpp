@@ -42,7 +42,11 @@ SystemTime At(int hour, int minute, int second, int ms) {
 }
 
 ClientRig::ClientRig(std::int32_t utc_offset_seconds, std::string service_url)
-    : clock(utc_offset_seconds), panel(ClientServices{clock, transfer, loop, std::move(service_url)}) {}
+    : clock(utc_offset_seconds),
+      loop(site.Clock),
+      panel(site, ClientServices{clock, transfer, std::move(service_url)}) {
+  site.DisplayName = "client1";
+}
 
 void ClientRig::Script(const SystemTime& sent, const std::string& service_time,
                        const SystemTime& received) {

@@ -8,6 +8,7 @@
 
 #include "client/client.h"
 #include "container/manual_event_loop.h"
+#include "support/fake_site.h"
 #include "support/fakes.h"
 
 namespace borvane {
@@ -31,7 +32,8 @@ std::string StampOf(const SystemTime& reading);
 // A reading at h:m:s.ms on the day the fake clock uses (2005-04-27).
 SystemTime At(int hour, int minute, int second, int ms);
 
-// A client on a fake clock, a scripted transfer and a manual loop.
+// A client on a fake clock, a scripted transfer and a test site (fixed
+// text metrics, a manual loop).
 struct ClientRig {
   explicit ClientRig(std::int32_t utc_offset_seconds = 8 * 3600,
                      std::string service_url = "http://time.example:8080");
@@ -46,7 +48,8 @@ struct ClientRig {
 
   FakeClock clock;
   ScriptedTransfer transfer;
-  ManualEventLoop loop;
+  FakeSite site;
+  ManualEventLoop& loop;
   client panel;
 };
 

@@ -1,0 +1,175 @@
+// `borvane panel`: the time panel in a GTK window; headless (a first query,
+// the panel's texts and a PNG of it) with --snapshot or when no display is
+// available. Both build the panel the same way: a client on the host's
+// site, then its creation notification.
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <string>
+
+#include "app/client_report.h"
+#include "app/commands.h"
+#include "app/service_endpoint.h"
+#include "client/client.h"
+#include "container/basic_site.h"
+#include "container/manual_event_loop.h"
+#include "platform/curl_transfer.h"
+#include "platform/pango_text_engine.h"
+#include "platform/png_writer.h"
+#include "platform/posix_clock.h"
+#ifdef BORVANE_HAVE_GTK
+#include "platform/gtk_window.h"
+#endif
+
+namespace borvane::app {
+namespace {
+
+// Taken while the program is loaded, before main: the start of the
+// "process start to first frame" figure.
+const auto g_ProcessStart = std::chrono::steady_clock::now();
+
+constexpr const char* kDefaultSnapshot = "borvane-panel.png";
+constexpr const char* kWindowTitle = "Nolvera";
+// Set (to anything) to print the time from start to the first frame and
+// the resident memory then, and close the window.
+constexpr const char* kFirstFrameVariable = "BORVANE_PANEL_FIRST_FRAME_EXIT";
+
+struct PanelOptions {
+  std::string service;
+  std::string snapshot;
+  bool dry_run = false;
+};
+
+// Reads the real clock; with `dry_run` accepts every setting without
+// touching the clock and says what it would have set.
+class PanelClock final : public Clock {
+ public:
+  explicit PanelClock(bool dry_run) : m_DryRun(dry_run) {}
+  SystemTime Now() override { return m_Real.Now(); }
+  std::int32_t UtcOffsetSeconds(std::int64_t utc) override { return m_Real.UtcOffsetSeconds(utc); }
+  std::int32_t SetLocalTime(const SystemTime& t) override {
+    if (!m_DryRun) {
+      const std::int32_t result = m_Real.SetLocalTime(t);
+      if (result == 0) {
+        std::fprintf(stderr, "borvane panel: the clock was not set: %s\n",
+                     m_Real.LastError().c_str());
+      }
+      return result;
+    }
+    std::printf("would set the clock to %d-%02d-%02d %02d:%02d:%02d.%03d (local time)\n", t.wYear,
+                t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond, t.wMilliseconds);
+    std::fflush(stdout);
+    return 1;
+  }
+
+ private:
+  PosixClock m_Real;
+  bool m_DryRun;
+};
+
+// The resident memory of this process in kB, from /proc (0 where there is none).
+long ResidentKb() {
+  std::FILE* status = std::fopen("/proc/self/status", "r");
+  if (status == nullptr) return 0;
+  char line[256];
+  long kb = 0;
+  while (std::fgets(line, sizeof line, status) != nullptr) {
+    if (std::sscanf(line, "VmRSS: %ld kB", &kb) == 1) break;
+  }
+  std::fclose(status);
+  return kb;
+}
+
+void Print(const std::string& text) {
+  std::fwrite(text.data(), 1, text.size(), stdout);
+  std::fflush(stdout);
+}
+
+int RunHeadless(const ServiceEndpoint& endpoint, Clock& clock, const std::string& file) {
+  CurlTransfer transfer;
+  PangoTextEngine text;
+  ManualEventLoop loop;
+  FixedCursor cursor;
+  BasicSite site(text, loop, cursor);
+  site.DisplayName = "client1";
+  client panel(site, ClientServices{clock, transfer, endpoint.Url()});
+  panel.Initialize();
+
+  Print(PanelText(panel));
+  Print("service: " + endpoint.Describe() + "\n");
+  try {
+    WritePng(panel.Compose(), file);
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "borvane panel: %s\n", e.what());
+    return 1;
+  }
+  Print("picture: " + file + "\n");
+  for (const Error& error : site.Errors) {
+    std::fprintf(stderr, "borvane panel: %s\n", DescribeError(error).c_str());
+  }
+  return site.Errors.empty() ? 0 : 1;
+}
+
+#ifdef BORVANE_HAVE_GTK
+int RunWindow(const ServiceEndpoint& endpoint, Clock& clock) {
+  CurlTransfer transfer;
+  PangoTextEngine text;
+  GtkControlHost host(text, "client1");
+  client panel(host, ClientServices{clock, transfer, endpoint.Url()});
+  host.ToolTipAt = [&panel](float x, float y) { return panel.ToolTipAt(x, y); };
+  host.MoveFocus = [&panel](bool backwards) { return panel.MoveFocus(backwards); };
+  host.FocusLeft = [&panel] { panel.ClearFocus(); };
+  host.Attach(panel);
+  panel.Initialize();
+
+  ControlWindowOptions options;
+  options.Title = kWindowTitle;
+  if (std::getenv(kFirstFrameVariable) != nullptr) {
+    options.FirstFrame = [] {
+      const auto elapsed = std::chrono::steady_clock::now() - g_ProcessStart;
+      std::printf("first frame after %.1f ms; resident memory %ld kB\n",
+                  std::chrono::duration<double, std::milli>(elapsed).count(), ResidentKb());
+      std::fflush(stdout);
+      CloseControlWindow();
+    };
+  }
+  RunControlWindow(options, host);
+  host.Detach();
+  return 0;
+}
+#endif
+
+int RunPanel(const PanelOptions& options) {
+  ServiceEndpoint endpoint(options.service);
+  PanelClock clock(options.dry_run);
+  if (!options.snapshot.empty()) return RunHeadless(endpoint, clock, options.snapshot);
+#ifdef BORVANE_HAVE_GTK
+  if (OpenDisplay()) return RunWindow(endpoint, clock);
+  std::fprintf(stderr, "borvane panel: no display; running headless, the picture goes to %s\n",
+               kDefaultSnapshot);
+#else
+  std::fprintf(stderr, "borvane panel: built without GTK; running headless, the picture goes to %s\n",
+               kDefaultSnapshot);
+#endif
+  return RunHeadless(endpoint, clock, kDefaultSnapshot);
+}
+
+}  // namespace
+
+void AddPanelCommand(CLI::App& app, int& status) {
+  auto options = std::make_shared<PanelOptions>();
+  CLI::App* command = app.add_subcommand(
+      "panel", "Show the time panel in a window (headless with --snapshot or without a display)");
+  command->add_option("--service", options->service,
+                      "time service base address, http://host[:port] (default: the build setting, "
+                      "else an embedded reference service on loopback)");
+  command->add_option("--snapshot", options->snapshot,
+                      "run headless: one query, print the panel's texts, write a PNG of the panel");
+  command->add_flag("--dry-run", options->dry_run,
+                    "accept clock settings without touching the clock, printing what would be set");
+  command->callback([options, &status] { status = RunPanel(*options); });
+}
+
+}  // namespace borvane::app
