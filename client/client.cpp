@@ -43,10 +43,10 @@ client::client(Site& site, ClientServices services)
       m_ServiceHost(HostOf(m_Services.service_url)) {
   // The only events of the parts the panel handles: Click of each button.
   m_Command1Site.OnEvent = [this](std::int32_t id, std::string_view, std::span<const EventArg>) {
-    if (id == xpcmdbutton::kClick) Command1_Click();
+    if (id == dispid::kClick) Command1_Click();
   };
   m_Command2Site.OnEvent = [this](std::int32_t id, std::string_view, std::span<const EventArg>) {
-    if (id == xpcmdbutton::kClick) Command2_Click();
+    if (id == dispid::kClick) Command2_Click();
   };
   CheckDisplayMs.OnClick = [this] { CheckDisplayMs_Click(); };
   // A tick is a notification of its own: its errors go to the site.

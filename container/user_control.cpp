@@ -166,4 +166,10 @@ void UserControl::DblClickAt(float x, float y) {
   }
 }
 
+void UserControl::RaiseMouseEvent(std::int32_t id, const char* name, std::int16_t& Button,
+                                  std::int16_t& Shift, float& X, float& Y) {
+  const EventArg args[] = {&Button, &Shift, &X, &Y};
+  GetSite().RaiseEvent(id, name, args);
+}
+
 }  // namespace borvane

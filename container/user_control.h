@@ -77,6 +77,10 @@ class UserControl : public Constituent {
   void AddConstituent(Constituent& constituent) { m_Constituents.push_back(&constituent); }
   // Runs `handler` as a notification: an Error goes to the site.
   void Guarded(const std::function<void()>& handler);
+  // Raises a mouse event with its four arguments by reference: the host's
+  // handler may change them.
+  void RaiseMouseEvent(std::int32_t id, const char* name, std::int16_t& Button,
+                       std::int16_t& Shift, float& X, float& Y);
 
   // Handlers; each does nothing unless the control overrides it.
   virtual void UserControl_InitProperties() {}

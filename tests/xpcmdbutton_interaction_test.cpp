@@ -32,7 +32,7 @@ class ButtonInteraction : public ::testing::Test {
 TEST_F(ButtonInteraction, AMoveOnTheFarEdgeCountsAsInsideAndShowsTheHotFace) {
   button.MouseMove(0, 0, 41, 25);
   ASSERT_EQ(site.EventNames(), Names{"MouseMove"});
-  EXPECT_EQ(site.Events[0].Id, xpcmdbutton::kMouseMove);
+  EXPECT_EQ(site.Events[0].Id, dispid::kMouseMove);
   EXPECT_EQ(site.Events[0].Args, (std::vector<double>{0, 0, 41, 25}));
   EXPECT_EQ(ShownCell(button), 3);
   EXPECT_TRUE(button.Polling());
@@ -78,12 +78,12 @@ TEST_F(ButtonInteraction, PollingChecksAboveAndLeftToo) {
 }
 
 TEST_F(ButtonInteraction, AHostHandlerCanChangeTheButtonByReference) {
-  site.Handlers[xpcmdbutton::kMouseMove] = [](std::span<const EventArg> args) {
+  site.Handlers[dispid::kMouseMove] = [](std::span<const EventArg> args) {
     SetInt16(args[0], 1);
   };
   button.MouseMove(0, 0, 2, 2);
   EXPECT_EQ(ShownCell(button), 1) << "told it is a left-button drag";
-  site.Handlers[xpcmdbutton::kMouseMove] = [](std::span<const EventArg> args) {
+  site.Handlers[dispid::kMouseMove] = [](std::span<const EventArg> args) {
     SetInt16(args[0], 0);
   };
   button.MouseMove(1, 0, 2, 2);
@@ -144,7 +144,7 @@ TEST_F(ButtonInteraction, PressAndReleaseOnTheCaptionPassTheLabelsOwnPosition) {
   EXPECT_EQ(site.EventNames(), (Names{"MouseDown", "MouseUp", "Click"}));
   EXPECT_EQ(site.Events[0].Args, (std::vector<double>{1, 2, 5, 4}));
   EXPECT_EQ(site.Events[1].Args, (std::vector<double>{1, 2, 5, 4}));
-  EXPECT_EQ(site.Events[2].Id, xpcmdbutton::kClick);
+  EXPECT_EQ(site.Events[2].Id, dispid::kClick);
   EXPECT_EQ(ShownCell(button), 0);
 }
 
@@ -167,11 +167,11 @@ TEST_F(ButtonInteraction, KeysPassOnUnchangedAndNeverClick) {
   EXPECT_EQ(site.Count("Click"), 0);
   EXPECT_EQ(site.EventNames(),
             (Names{"KeyDown", "KeyPress", "KeyUp", "KeyDown", "KeyPress", "KeyUp"}));
-  EXPECT_EQ(site.Events[0].Id, xpcmdbutton::kKeyDown);
+  EXPECT_EQ(site.Events[0].Id, dispid::kKeyDown);
   EXPECT_EQ(site.Events[0].Args, (std::vector<double>{32, 1}));
-  EXPECT_EQ(site.Events[1].Id, xpcmdbutton::kKeyPress);
+  EXPECT_EQ(site.Events[1].Id, dispid::kKeyPress);
   EXPECT_EQ(site.Events[1].Args, (std::vector<double>{32}));
-  EXPECT_EQ(site.Events[2].Id, xpcmdbutton::kKeyUp);
+  EXPECT_EQ(site.Events[2].Id, dispid::kKeyUp);
 }
 
 TEST_F(ButtonInteraction, ThereIsNoDoubleClickEvent) {

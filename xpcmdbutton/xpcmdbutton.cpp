@@ -83,15 +83,9 @@ void xpcmdbutton::UserControl_Show() { ShowRestFace(); }
 
 // --- Mouse, keys and polling ---------------------------------------------
 
-void xpcmdbutton::RaiseMouse(std::int32_t id, const char* name, std::int16_t& Button,
-                             std::int16_t& Shift, float& X, float& Y) {
-  const EventArg args[] = {&Button, &Shift, &X, &Y};
-  GetSite().RaiseEvent(id, name, args);
-}
-
 void xpcmdbutton::UserControl_MouseDown(std::int16_t& Button, std::int16_t& Shift, float& X,
                                         float& Y) {
-  RaiseMouse(kMouseDown, "MouseDown", Button, Shift, X, Y);
+  RaiseMouseEvent(dispid::kMouseDown, "MouseDown", Button, Shift, X, Y);
   DrawFace(1);
 }
 
@@ -102,7 +96,7 @@ void xpcmdbutton::UserControl_MouseMove(std::int16_t& Button, std::int16_t& Shif
   const float height = Canvas().ScaleHeight();
   // The column x = W and the row y = H count as inside.
   if (X >= 0 && X <= width && Y >= 0 && Y <= height) {
-    RaiseMouse(kMouseMove, "MouseMove", Button, Shift, X, Y);
+    RaiseMouseEvent(dispid::kMouseMove, "MouseMove", Button, Shift, X, Y);
     // Read again: the host's handler may have changed it.
     if (Button == 1) {
       DrawFace(1);
@@ -114,29 +108,29 @@ void xpcmdbutton::UserControl_MouseMove(std::int16_t& Button, std::int16_t& Shif
 
 void xpcmdbutton::UserControl_MouseUp(std::int16_t& Button, std::int16_t& Shift, float& X,
                                       float& Y) {
-  RaiseMouse(kMouseUp, "MouseUp", Button, Shift, X, Y);
+  RaiseMouseEvent(dispid::kMouseUp, "MouseUp", Button, Shift, X, Y);
   ShowRestFace();
 }
 
-void xpcmdbutton::UserControl_Click() { GetSite().RaiseEvent(kClick, "Click", {}); }
+void xpcmdbutton::UserControl_Click() { GetSite().RaiseEvent(dispid::kClick, "Click", {}); }
 
 void xpcmdbutton::UserControl_AccessKeyPress(std::int16_t&) {
-  GetSite().RaiseEvent(kClick, "Click", {});
+  GetSite().RaiseEvent(dispid::kClick, "Click", {});
 }
 
 void xpcmdbutton::UserControl_KeyDown(std::int16_t& KeyCode, std::int16_t& Shift) {
   const EventArg args[] = {&KeyCode, &Shift};
-  GetSite().RaiseEvent(kKeyDown, "KeyDown", args);
+  GetSite().RaiseEvent(dispid::kKeyDown, "KeyDown", args);
 }
 
 void xpcmdbutton::UserControl_KeyPress(std::int16_t& KeyAscii) {
   const EventArg args[] = {&KeyAscii};
-  GetSite().RaiseEvent(kKeyPress, "KeyPress", args);
+  GetSite().RaiseEvent(dispid::kKeyPress, "KeyPress", args);
 }
 
 void xpcmdbutton::UserControl_KeyUp(std::int16_t& KeyCode, std::int16_t& Shift) {
   const EventArg args[] = {&KeyCode, &Shift};
-  GetSite().RaiseEvent(kKeyUp, "KeyUp", args);
+  GetSite().RaiseEvent(dispid::kKeyUp, "KeyUp", args);
 }
 
 void xpcmdbutton::lbl_Click() { UserControl_Click(); }

@@ -21,26 +21,17 @@
 #include "container/label.h"
 #include "container/picture.h"
 #include "container/timer.h"
+#include "container/dispatch_ids.h"
 #include "container/user_control.h"
 
 namespace borvane {
 
 class xpcmdbutton final : public UserControl {
  public:
-  // Event identifiers, in the order of the button's event interface.
-  static constexpr std::int32_t kClick = -600;
-  static constexpr std::int32_t kKeyDown = -602;
-  static constexpr std::int32_t kKeyPress = -603;
-  static constexpr std::int32_t kKeyUp = -604;
+  // The button's own identifiers; its other events and properties carry
+  // the standard ones (container/dispatch_ids.h): Click, KeyDown, KeyPress,
+  // KeyUp, MouseOut, MouseDown, MouseMove, MouseUp in interface order.
   static constexpr std::int32_t kMouseOut = 1;
-  static constexpr std::int32_t kMouseDown = -605;
-  static constexpr std::int32_t kMouseMove = -606;
-  static constexpr std::int32_t kMouseUp = -607;
-
-  // Property identifiers.
-  static constexpr std::int32_t kEnabledId = -514;
-  static constexpr std::int32_t kFontId = -512;
-  static constexpr std::int32_t kCaptionId = -518;
   static constexpr std::int32_t kStateId = 1;
 
   // Creation: draws the plain rest face with the design-time caption.
@@ -94,8 +85,6 @@ class xpcmdbutton final : public UserControl {
 
   void ShowRestFace();
   void DrawFace(const std::int16_t& Cell);
-  void RaiseMouse(std::int32_t id, const char* name, std::int16_t& Button, std::int16_t& Shift,
-                  float& X, float& Y);
 
   Label lbl;
   PictureClip pc;

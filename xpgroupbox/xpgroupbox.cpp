@@ -73,44 +73,38 @@ void xpgroupbox::lbl_Change() { UserControl_Resize(); }
 
 // --- Events -----------------------------------------------------------------
 
-void xpgroupbox::RaiseMouse(std::int32_t id, const char* name, std::int16_t& Button,
-                            std::int16_t& Shift, float& X, float& Y) {
-  const EventArg args[] = {&Button, &Shift, &X, &Y};
-  GetSite().RaiseEvent(id, name, args);
-}
-
 // Clicks on the surface itself are not forwarded: Click and DblClick come
 // from the caption only.
-void xpgroupbox::lbl_Click() { GetSite().RaiseEvent(kClick, "Click", {}); }
+void xpgroupbox::lbl_Click() { GetSite().RaiseEvent(dispid::kClick, "Click", {}); }
 
-void xpgroupbox::lbl_DblClick() { GetSite().RaiseEvent(kDblClick, "DblClick", {}); }
+void xpgroupbox::lbl_DblClick() { GetSite().RaiseEvent(dispid::kDblClick, "DblClick", {}); }
 
 // The caption's events keep the caption's own coordinates.
 void xpgroupbox::lbl_MouseDown(std::int16_t& Button, std::int16_t& Shift, float& X, float& Y) {
-  RaiseMouse(kMouseDown, "MouseDown", Button, Shift, X, Y);
+  RaiseMouseEvent(dispid::kMouseDown, "MouseDown", Button, Shift, X, Y);
 }
 
 void xpgroupbox::lbl_MouseMove(std::int16_t& Button, std::int16_t& Shift, float& X, float& Y) {
-  RaiseMouse(kMouseMove, "MouseMove", Button, Shift, X, Y);
+  RaiseMouseEvent(dispid::kMouseMove, "MouseMove", Button, Shift, X, Y);
 }
 
 void xpgroupbox::lbl_MouseUp(std::int16_t& Button, std::int16_t& Shift, float& X, float& Y) {
-  RaiseMouse(kMouseUp, "MouseUp", Button, Shift, X, Y);
+  RaiseMouseEvent(dispid::kMouseUp, "MouseUp", Button, Shift, X, Y);
 }
 
 void xpgroupbox::UserControl_MouseDown(std::int16_t& Button, std::int16_t& Shift, float& X,
                                        float& Y) {
-  RaiseMouse(kMouseDown, "MouseDown", Button, Shift, X, Y);
+  RaiseMouseEvent(dispid::kMouseDown, "MouseDown", Button, Shift, X, Y);
 }
 
 void xpgroupbox::UserControl_MouseMove(std::int16_t& Button, std::int16_t& Shift, float& X,
                                        float& Y) {
-  RaiseMouse(kMouseMove, "MouseMove", Button, Shift, X, Y);
+  RaiseMouseEvent(dispid::kMouseMove, "MouseMove", Button, Shift, X, Y);
 }
 
 void xpgroupbox::UserControl_MouseUp(std::int16_t& Button, std::int16_t& Shift, float& X,
                                      float& Y) {
-  RaiseMouse(kMouseUp, "MouseUp", Button, Shift, X, Y);
+  RaiseMouseEvent(dispid::kMouseUp, "MouseUp", Button, Shift, X, Y);
 }
 
 }  // namespace borvane

@@ -25,22 +25,16 @@
 #include "container/font.h"
 #include "container/label.h"
 #include "container/picture.h"
+#include "container/dispatch_ids.h"
 #include "container/user_control.h"
 
 namespace borvane {
 
 class xpgroupbox final : public UserControl {
  public:
-  // Event identifiers, in the order of the group box's event interface.
-  static constexpr std::int32_t kClick = -600;
-  static constexpr std::int32_t kDblClick = -601;
-  static constexpr std::int32_t kMouseDown = -605;
-  static constexpr std::int32_t kMouseMove = -606;
-  static constexpr std::int32_t kMouseUp = -607;
-
-  // Property identifiers of the standard properties.
-  static constexpr std::int32_t kEnabledId = -514;
-  static constexpr std::int32_t kFontId = -512;
+  // Events (Click, DblClick, MouseDown, MouseMove, MouseUp) and the
+  // Enabled and Font properties carry the standard identifiers
+  // (container/dispatch_ids.h).
 
   // The caption's text colour while enabled and while disabled.
   static constexpr Colour kEnabledCaption{0x00D54600u};
@@ -96,8 +90,6 @@ class xpgroupbox final : public UserControl {
   void lbl_MouseMove(std::int16_t& Button, std::int16_t& Shift, float& X, float& Y);
   void lbl_MouseUp(std::int16_t& Button, std::int16_t& Shift, float& X, float& Y);
 
-  void RaiseMouse(std::int32_t id, const char* name, std::int16_t& Button, std::int16_t& Shift,
-                  float& X, float& Y);
 
   Label lbl;
   // The artwork holder: never shown, it only carries the frame picture.
