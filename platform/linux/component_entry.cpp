@@ -12,10 +12,8 @@
 
 #include "client/client.h"
 #include "container/error.h"
-#include "container/basic_site.h"
-#include "container/manual_event_loop.h"
-#include "container/null_text_engine.h"
 #include "library/component.h"
+#include "library/hosted_client.h"
 #include "library/registry_file.h"
 #include "platform/curl_transfer.h"
 #include "platform/posix_clock.h"
@@ -53,35 +51,7 @@ std::string ServiceUrl() {
   return embedded->BaseUrl();
 }
 
-// The panel and the services it holds by reference, destroyed together.
-// The library has no main loop of its own to run timers on; the loop here
-// only records them.
-class HostedClient final : public Automatable {
- public:
-  HostedClient() : m_Client(m_Site, ClientServices{m_Clock, m_Transfer, ServiceUrl()}) {
-    // Creation runs the first query. Like a container, we stop its error at
-    // the notification boundary: the panel keeps what the query showed, and
-    // the host's own DisplayTime calls report errors to the host.
-    try {
-      m_Client.UserControl_Initialize();
-    } catch (const Error&) {
-    }
-  }
-  std::string DisplayTime() override { return m_Client.DisplayTime(); }
-  std::string DeCrypt(Variant& texti, Variant& salasana) override {
-    return m_Client.DeCrypt(texti, salasana);
-  }
-
- private:
-  PosixClock m_Clock;
-  CurlTransfer m_Transfer;
-  ManualEventLoop m_Loop;
-  // Nothing is shown: the panel is only called through its methods.
-  NullTextEngine m_Text;
-  FixedCursor m_Cursor;
-  BasicSite m_Site{m_Text, m_Loop, m_Cursor};
-  client m_Client;
-};
+using PlatformClient = HostedClient<PosixClock, CurlTransfer>;
 
 }  // namespace
 
@@ -102,7 +72,7 @@ __attribute__((visibility("default"))) borvane::HResult DllGetClassObject(
     const borvane::Guid* clsid, const borvane::Guid* iid, void** out) {
   if (clsid == nullptr || iid == nullptr) return borvane::kPointer;
   return borvane::com::GetClassObject(*clsid, *iid, out, [] {
-    return std::make_unique<borvane::HostedClient>();
+    return std::make_unique<borvane::PlatformClient>(borvane::ServiceUrl());
   });
 }
 

@@ -13,10 +13,8 @@
 
 #include "client/client.h"
 #include "container/error.h"
-#include "container/basic_site.h"
-#include "container/manual_event_loop.h"
-#include "container/null_text_engine.h"
 #include "library/component.h"
+#include "library/hosted_client.h"
 #include "library/identity.h"
 #include "library/registration.h"
 #include "platform/windows/com_client.h"
@@ -50,34 +48,7 @@ std::string ServiceUrl() {
   return BORVANE_SERVICE_URL;
 }
 
-// The panel with the real clock and WinINet. There is no message loop of
-// the library's own, so the hourly re-check is recorded but never ticks;
-// hosts call DisplayTime themselves.
-class HostedClient final : public Automatable {
- public:
-  HostedClient() : m_Client(m_Site, ClientServices{m_Clock, m_Transfer, ServiceUrl()}) {
-    // Creation runs the first query; like a container, stop its error
-    // here. The host's own calls of DisplayTime report theirs.
-    try {
-      m_Client.UserControl_Initialize();
-    } catch (const Error&) {
-    }
-  }
-  std::string DisplayTime() override { return m_Client.DisplayTime(); }
-  std::string DeCrypt(Variant& texti, Variant& salasana) override {
-    return m_Client.DeCrypt(texti, salasana);
-  }
-
- private:
-  WindowsClock m_Clock;
-  WinInetTransfer m_Transfer;
-  ManualEventLoop m_Loop;
-  // Nothing is shown: the panel is only called through its methods.
-  NullTextEngine m_Text;
-  FixedCursor m_Cursor;
-  BasicSite m_Site{m_Text, m_Loop, m_Cursor};
-  client m_Client;
-};
+using PlatformClient = HostedClient<WindowsClock, WinInetTransfer>;
 
 class ClientFactory final : public IClassFactory {
  public:
@@ -108,7 +79,7 @@ class ClientFactory final : public IClassFactory {
     if (outer != nullptr) return CLASS_E_NOAGGREGATION;
     std::unique_ptr<Automatable> target;
     try {
-      target = std::make_unique<HostedClient>();
+      target = std::make_unique<PlatformClient>(ServiceUrl());
     } catch (const std::bad_alloc&) {
       return E_OUTOFMEMORY;
     } catch (const std::exception&) {
