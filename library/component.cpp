@@ -12,20 +12,21 @@ namespace borvane::com {
 
 namespace {
 
-class ClientObject final : public IAutomation {
+// Reference counting and QueryInterface of an object that answers one
+// interface besides IUnknown; it counts towards the module's live objects.
+template <class Derived, class Interface>
+class CountedObject : public Interface {
  public:
-  explicit ClientObject(std::unique_ptr<Automatable> target) : m_Target(std::move(target)) {
-    ModuleCounts::ObjectCreated();
-  }
-  ~ClientObject() { ModuleCounts::ObjectDestroyed(); }
-  ClientObject(const ClientObject&) = delete;
-  ClientObject& operator=(const ClientObject&) = delete;
+  explicit CountedObject(const Guid& iid) : m_Iid(iid) { ModuleCounts::ObjectCreated(); }
+  ~CountedObject() { ModuleCounts::ObjectDestroyed(); }
+  CountedObject(const CountedObject&) = delete;
+  CountedObject& operator=(const CountedObject&) = delete;
 
   HResult QueryInterface(const Guid& iid, void** out) override {
     if (out == nullptr) return kPointer;
-    if (iid == kIidUnknown || iid == kIidDispatch || iid == identity::kClientIid) {
-      *out = static_cast<IAutomation*>(this);
-      AddRef();
+    if (iid == kIidUnknown || iid == m_Iid || static_cast<Derived*>(this)->AlsoAnswers(iid)) {
+      *out = static_cast<Interface*>(this);
+      this->AddRef();
       return kOk;
     }
     *out = nullptr;
@@ -34,9 +35,24 @@ class ClientObject final : public IAutomation {
   std::uint32_t AddRef() override { return ++m_References; }
   std::uint32_t Release() override {
     const std::uint32_t left = --m_References;
-    if (left == 0) delete this;
+    if (left == 0) delete static_cast<Derived*>(this);
     return left;
   }
+
+  // Further identifiers the same interface answers to.
+  bool AlsoAnswers(const Guid&) const { return false; }
+
+ private:
+  Guid m_Iid;
+  std::atomic<std::uint32_t> m_References{1};
+};
+
+class ClientObject final : public CountedObject<ClientObject, IAutomation> {
+ public:
+  explicit ClientObject(std::unique_ptr<Automatable> target)
+      : CountedObject(kIidDispatch), m_Target(std::move(target)) {}
+
+  bool AlsoAnswers(const Guid& iid) const { return iid == identity::kClientIid; }
 
   HResult GetIDsOfNames(const char* name, std::int32_t* dispid) override {
     if (name == nullptr || dispid == nullptr) return kPointer;
@@ -55,34 +71,12 @@ class ClientObject final : public IAutomation {
 
  private:
   std::unique_ptr<Automatable> m_Target;
-  std::atomic<std::uint32_t> m_References{1};
 };
 
-class ClientFactory final : public IClassFactory {
+class ClientFactory final : public CountedObject<ClientFactory, IClassFactory> {
  public:
-  explicit ClientFactory(AutomatableMaker maker) : m_Maker(std::move(maker)) {
-    ModuleCounts::ObjectCreated();
-  }
-  ~ClientFactory() { ModuleCounts::ObjectDestroyed(); }
-  ClientFactory(const ClientFactory&) = delete;
-  ClientFactory& operator=(const ClientFactory&) = delete;
-
-  HResult QueryInterface(const Guid& iid, void** out) override {
-    if (out == nullptr) return kPointer;
-    if (iid == kIidUnknown || iid == kIidClassFactory) {
-      *out = static_cast<IClassFactory*>(this);
-      AddRef();
-      return kOk;
-    }
-    *out = nullptr;
-    return kNoInterface;
-  }
-  std::uint32_t AddRef() override { return ++m_References; }
-  std::uint32_t Release() override {
-    const std::uint32_t left = --m_References;
-    if (left == 0) delete this;
-    return left;
-  }
+  explicit ClientFactory(AutomatableMaker maker)
+      : CountedObject(kIidClassFactory), m_Maker(std::move(maker)) {}
 
   HResult CreateInstance(IUnknown* outer, const Guid& iid, void** out) override {
     if (out == nullptr) return kPointer;
@@ -112,7 +106,6 @@ class ClientFactory final : public IClassFactory {
 
  private:
   AutomatableMaker m_Maker;
-  std::atomic<std::uint32_t> m_References{1};
 };
 
 }  // namespace
