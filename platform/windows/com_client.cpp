@@ -10,6 +10,7 @@
 #include "container/error.h"
 #include "library/component.h"
 #include "library/identity.h"
+#include "platform/windows/com_object.h"
 #include "platform/windows/variant_convert.h"
 
 namespace borvane {
@@ -109,31 +110,14 @@ class EventPoint final : public IConnectionPoint {
 };
 
 // Enumerates the one connection point.
-class PointEnumerator final : public IEnumConnectionPoints {
+class PointEnumerator final : public SingleInterfaceObject<PointEnumerator, IEnumConnectionPoints> {
  public:
-  PointEnumerator(IConnectionPoint* point, ULONG position) : m_Point(point), m_Position(position) {
+  PointEnumerator(IConnectionPoint* point, ULONG position)
+      : SingleInterfaceObject(IID_IEnumConnectionPoints), m_Point(point), m_Position(position) {
     m_Point->AddRef();
   }
   ~PointEnumerator() { m_Point->Release(); }
-  PointEnumerator(const PointEnumerator&) = delete;
-  PointEnumerator& operator=(const PointEnumerator&) = delete;
 
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-    if (out == nullptr) return E_POINTER;
-    if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IEnumConnectionPoints)) {
-      *out = static_cast<IEnumConnectionPoints*>(this);
-      AddRef();
-      return S_OK;
-    }
-    *out = nullptr;
-    return E_NOINTERFACE;
-  }
-  ULONG STDMETHODCALLTYPE AddRef() override { return ++m_References; }
-  ULONG STDMETHODCALLTYPE Release() override {
-    const ULONG left = --m_References;
-    if (left == 0) delete this;
-    return left;
-  }
   HRESULT STDMETHODCALLTYPE Next(ULONG count, IConnectionPoint** points, ULONG* fetched) override {
     if (points == nullptr) return E_POINTER;
     ULONG given = 0;
@@ -164,7 +148,6 @@ class PointEnumerator final : public IEnumConnectionPoints {
  private:
   IConnectionPoint* m_Point;
   ULONG m_Position;
-  std::atomic<ULONG> m_References{1};
 };
 
 class ClientObject final : public IClientDual,

@@ -18,6 +18,7 @@
 #include "library/identity.h"
 #include "library/registration.h"
 #include "platform/windows/com_client.h"
+#include "platform/windows/com_object.h"
 #include "platform/windows/variant_convert.h"
 #include "platform/windows/win_clock.h"
 #include "platform/windows/wininet_transfer.h"
@@ -50,29 +51,11 @@ std::string ServiceUrl() {
 
 using PlatformClient = HostedClient<WindowsClock, WinInetTransfer>;
 
-class ClientFactory final : public IClassFactory {
+class ClientFactory final : public SingleInterfaceObject<ClientFactory, IClassFactory> {
  public:
-  ClientFactory() { com::ModuleCounts::ObjectCreated(); }
+  ClientFactory() : SingleInterfaceObject(IID_IClassFactory) { com::ModuleCounts::ObjectCreated(); }
   ~ClientFactory() { com::ModuleCounts::ObjectDestroyed(); }
-  ClientFactory(const ClientFactory&) = delete;
-  ClientFactory& operator=(const ClientFactory&) = delete;
 
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-    if (out == nullptr) return E_POINTER;
-    if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IClassFactory)) {
-      *out = static_cast<IClassFactory*>(this);
-      AddRef();
-      return S_OK;
-    }
-    *out = nullptr;
-    return E_NOINTERFACE;
-  }
-  ULONG STDMETHODCALLTYPE AddRef() override { return ++m_References; }
-  ULONG STDMETHODCALLTYPE Release() override {
-    const ULONG left = --m_References;
-    if (left == 0) delete this;
-    return left;
-  }
   HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID iid, void** out) override {
     if (out == nullptr) return E_POINTER;
     *out = nullptr;
@@ -95,9 +78,6 @@ class ClientFactory final : public IClassFactory {
     }
     return S_OK;
   }
-
- private:
-  std::atomic<ULONG> m_References{1};
 };
 
 LSTATUS WriteItems(const RegistrationData& data) {
