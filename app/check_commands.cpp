@@ -8,10 +8,7 @@
 #include "app/commands.h"
 #include "app/service_endpoint.h"
 #include "client/client.h"
-#include "container/basic_site.h"
-#include "container/manual_event_loop.h"
-#include "platform/pango_text_engine.h"
-#include "platform/curl_transfer.h"
+#include "platform/headless_panel.h"
 #include "platform/posix_clock.h"
 
 namespace borvane::app {
@@ -51,13 +48,8 @@ int RunCheck(const CheckOptions& options, bool set_clock) {
   ServiceEndpoint endpoint(options.service);
   PosixClock real_clock;
   RecordingClock clock(real_clock, options.dry_run);
-  CurlTransfer transfer;
-  ManualEventLoop loop;
-  PangoTextEngine text;
-  FixedCursor cursor;
-  BasicSite site(text, loop, cursor);
-  site.DisplayName = "client1";
-  client panel(site, ClientServices{clock, transfer, endpoint.Url()});
+  HeadlessPanel headless(clock, endpoint.Url());
+  client& panel = headless.Panel;
 
   try {
     panel.UserControl_Initialize();

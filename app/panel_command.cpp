@@ -13,6 +13,7 @@
 #include "app/commands.h"
 #include "app/service_endpoint.h"
 #include "client/client.h"
+#include "platform/headless_panel.h"
 #include "container/basic_site.h"
 #include "container/manual_event_loop.h"
 #include "platform/curl_transfer.h"
@@ -88,13 +89,8 @@ void Print(const std::string& text) {
 }
 
 int RunHeadless(const ServiceEndpoint& endpoint, Clock& clock, const std::string& file) {
-  CurlTransfer transfer;
-  PangoTextEngine text;
-  ManualEventLoop loop;
-  FixedCursor cursor;
-  BasicSite site(text, loop, cursor);
-  site.DisplayName = "client1";
-  client panel(site, ClientServices{clock, transfer, endpoint.Url()});
+  HeadlessPanel headless(clock, endpoint.Url());
+  client& panel = headless.Panel;
   panel.Initialize();
 
   Print(PanelText(panel));
@@ -106,10 +102,10 @@ int RunHeadless(const ServiceEndpoint& endpoint, Clock& clock, const std::string
     return 1;
   }
   Print("picture: " + file + "\n");
-  for (const Error& error : site.Errors) {
+  for (const Error& error : headless.Site.Errors) {
     std::fprintf(stderr, "borvane panel: %s\n", DescribeError(error).c_str());
   }
-  return site.Errors.empty() ? 0 : 1;
+  return headless.Site.Errors.empty() ? 0 : 1;
 }
 
 #ifdef BORVANE_HAVE_GTK

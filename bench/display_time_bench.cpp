@@ -9,11 +9,7 @@
 #include <regex>
 #include <vector>
 
-#include "client/client.h"
-#include "container/basic_site.h"
-#include "container/manual_event_loop.h"
-#include "platform/pango_text_engine.h"
-#include "platform/curl_transfer.h"
+#include "platform/headless_panel.h"
 #include "platform/posix_clock.h"
 #include "service/time_service.h"
 
@@ -30,12 +26,8 @@ void BM_DisplayTimeLoopback(benchmark::State& state) {
   TimeService service(TimeServiceOptions{});
   service.Start();
   PosixClock clock;
-  CurlTransfer transfer;
-  ManualEventLoop loop;
-  PangoTextEngine text;
-  FixedCursor cursor;
-  BasicSite site(text, loop, cursor);
-  client panel(site, ClientServices{clock, transfer, service.BaseUrl()});
+  HeadlessPanel headless(clock, service.BaseUrl());
+  client& panel = headless.Panel;
 
   std::vector<double> micros;
   for (auto _ : state) {
@@ -60,12 +52,8 @@ void BM_OffsetAccuracy(benchmark::State& state) {
   TimeService service(options);
   service.Start();
   PosixClock clock;
-  CurlTransfer transfer;
-  ManualEventLoop loop;
-  PangoTextEngine text;
-  FixedCursor cursor;
-  BasicSite site(text, loop, cursor);
-  client panel(site, ClientServices{clock, transfer, service.BaseUrl()});
+  HeadlessPanel headless(clock, service.BaseUrl());
+  client& panel = headless.Panel;
   const std::regex figure("(快|慢)([0-9]+)ms");
 
   int within = 0;
