@@ -7,6 +7,7 @@
 #include <cstring>
 #include <vector>
 
+#include "bench/fixed_text.h"
 #include "container/basic_site.h"
 #include "container/manual_event_loop.h"
 #include "container/picture.h"
@@ -16,15 +17,6 @@
 
 namespace borvane {
 namespace {
-
-// Fixed metrics, so the face benchmarks measure drawing, not text layout.
-class FixedText final : public TextEngine {
- public:
-  Size Measure(std::string_view text, const Font&) override {
-    return {static_cast<std::int32_t>(text.size()) * 6, 13};
-  }
-  void Draw(Image&, Point, const Rect&, std::string_view, const Font&, Colour) override {}
-};
 
 // A placed 41 × 25 button on a site whose handlers do nothing.
 struct PlacedButton {

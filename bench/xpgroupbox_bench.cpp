@@ -3,21 +3,13 @@
 
 #include <benchmark/benchmark.h>
 
+#include "bench/fixed_text.h"
 #include "container/basic_site.h"
 #include "container/manual_event_loop.h"
 #include "xpgroupbox/xpgroupbox.h"
 
 namespace borvane {
 namespace {
-
-// Fixed metrics, so the benchmark measures drawing, not text layout.
-class FixedText final : public TextEngine {
- public:
-  Size Measure(std::string_view text, const Font&) override {
-    return {static_cast<std::int32_t>(text.size()) * 6, 13};
-  }
-  void Draw(Image&, Point, const Rect&, std::string_view, const Font&, Colour) override {}
-};
 
 // The BackColor setter redraws exactly once; the colour is unchanged, so
 // each call does the same work.

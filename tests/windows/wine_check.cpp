@@ -32,15 +32,8 @@ using borvane::Narrow;
 using borvane::ToPlatformGuid;
 using borvane::Widen;
 using wine_check::CheckTypeLibrary;
+using wine_check::Name;
 namespace id = borvane::identity;
-
-std::string Name(ITypeInfo* info, MEMBERID member) {
-  BSTR name = nullptr;
-  if (FAILED(info->GetDocumentation(member, &name, nullptr, nullptr, nullptr))) return "?";
-  std::string text = Narrow(name, static_cast<int>(::SysStringLen(name)));
-  ::SysFreeString(name);
-  return text;
-}
 
 std::string Resource(HMODULE module, LPCWSTR type, LPCWSTR name) {
   HRSRC found = ::FindResourceW(module, name, type);

@@ -22,6 +22,10 @@ extern int g_Failures;
     }                                                                      \
   } while (0)
 
+// The name of a type description (MEMBERID_NIL) or of one of its members,
+// or "?" when the reader cannot tell.
+std::string Name(ITypeInfo* info, MEMBERID member);
+
 // The type library embedded in the file at `path`.
 void CheckTypeLibrary(const std::wstring& path);
 

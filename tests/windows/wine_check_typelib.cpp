@@ -11,19 +11,19 @@
 
 namespace wine_check {
 
+std::string Name(ITypeInfo* info, MEMBERID member) {
+  BSTR name = nullptr;
+  if (FAILED(info->GetDocumentation(member, &name, nullptr, nullptr, nullptr))) return "?";
+  std::string text = borvane::Narrow(name, static_cast<int>(::SysStringLen(name)));
+  ::SysFreeString(name);
+  return text;
+}
+
 namespace {
 
 using borvane::Narrow;
 using borvane::ToPlatformGuid;
 namespace id = borvane::identity;
-
-std::string Name(ITypeInfo* info, MEMBERID member) {
-  BSTR name = nullptr;
-  if (FAILED(info->GetDocumentation(member, &name, nullptr, nullptr, nullptr))) return "?";
-  std::string text = Narrow(name, static_cast<int>(::SysStringLen(name)));
-  ::SysFreeString(name);
-  return text;
-}
 
 // Finds a function by name in a type description.
 const FUNCDESC* FindFunction(ITypeInfo* info, const TYPEATTR* attr, const std::string& name,
