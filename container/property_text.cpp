@@ -162,7 +162,9 @@ Variant ReadFont(std::string_view text) {
     else if (rest[i] == "Strikethrough") font->Strikethrough = true;
     else RaiseFormat("unknown font attribute \"" + std::string(rest[i]) + "\"");
   }
-  return Variant(FontRef(std::move(font)));
+  FontRef stored(std::move(font));
+  CheckFontSize(stored);
+  return Variant(std::move(stored));
 }
 
 }  // namespace
@@ -224,8 +226,12 @@ class PropertyTextReader {
       try {
         ReadLine(line, open);
       } catch (const Error& error) {
-        throw Error(ErrorCode::InvalidFileFormat,
-                    "line " + std::to_string(line_number) + ": " + error.what());
+        // A value that reads but is out of range (a font size) keeps its
+        // own code; everything else is a damaged file.
+        const ErrorCode code = error.Code() == ErrorCode::InvalidPropertyValue
+                                   ? ErrorCode::InvalidPropertyValue
+                                   : ErrorCode::InvalidFileFormat;
+        throw Error(code, "line " + std::to_string(line_number) + ": " + error.what());
       }
     }
     if (open.size() != 1) {

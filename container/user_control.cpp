@@ -33,15 +33,19 @@ void UserControl::Show() {
   Guarded([&] { UserControl_Show(); });
 }
 void UserControl::KeyDown(std::int16_t key_code, std::int16_t shift) {
+  if (!TakesInput()) return;
   Guarded([&] { UserControl_KeyDown(key_code, shift); });
 }
 void UserControl::KeyPress(std::int16_t key_ascii) {
+  if (!TakesInput()) return;
   Guarded([&] { UserControl_KeyPress(key_ascii); });
 }
 void UserControl::KeyUp(std::int16_t key_code, std::int16_t shift) {
+  if (!TakesInput()) return;
   Guarded([&] { UserControl_KeyUp(key_code, shift); });
 }
 void UserControl::AccessKeyPress(std::int16_t key_ascii) {
+  if (!TakesInput()) return;
   Guarded([&] { UserControl_AccessKeyPress(key_ascii); });
 }
 
@@ -120,12 +124,14 @@ void UserControl::SendMouse(Constituent* target, int kind, std::int16_t button,
 }
 
 void UserControl::MouseDown(std::int16_t button, std::int16_t shift, float x, float y) {
+  if (!TakesInput()) return;
   m_CaptureTarget = HitTest(x, y);
   m_Captured = true;
   SendMouse(m_CaptureTarget, kDown, button, shift, x, y);
 }
 
 void UserControl::MouseMove(std::int16_t button, std::int16_t shift, float x, float y) {
+  if (!TakesInput()) return;
   SendMouse(m_Captured ? m_CaptureTarget : HitTest(x, y), kMove, button, shift, x, y);
 }
 
@@ -134,6 +140,8 @@ void UserControl::MouseUp(std::int16_t button, std::int16_t shift, float x, floa
   Constituent* target = m_Captured ? m_CaptureTarget : HitTest(x, y);
   m_Captured = false;
   m_CaptureTarget = nullptr;
+  // Disabled since the press: the capture ends, nothing is delivered.
+  if (!TakesInput()) return;
   SendMouse(target, kUp, button, shift, x, y);
   // A click is a press and a release over the same target.
   if (!was_captured) return;
@@ -150,14 +158,17 @@ void UserControl::MouseUp(std::int16_t button, std::int16_t shift, float x, floa
 }
 
 void UserControl::Click() {
+  if (!TakesInput()) return;
   Guarded([&] { UserControl_Click(); });
 }
 
 void UserControl::DblClick() {
+  if (!TakesInput()) return;
   Guarded([&] { UserControl_DblClick(); });
 }
 
 void UserControl::DblClickAt(float x, float y) {
+  if (!TakesInput()) return;
   Constituent* target = HitTest(x, y);
   if (target != nullptr) {
     Guarded([&] { target->DblClick(); });

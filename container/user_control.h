@@ -13,6 +13,12 @@
 // gets it in the surface's unit. A press captures the mouse for its target
 // until the release, and a release over the pressed target is followed by
 // a click on it.
+//
+// A disabled control (its surface's Enabled is false) takes no mouse or
+// keyboard input, and neither does anything inside it: every input entry
+// below returns at once, so no handler runs and no event is raised, and
+// the control keeps the look its Enabled setter gave it. Hosts rely on
+// this rather than checking it themselves.
 
 #include <cstdint>
 #include <functional>
@@ -53,6 +59,9 @@ class UserControl : public Constituent {
 
   // The surface with the constituents drawn above it.
   Image Compose() const;
+
+  // Whether input reaches the control: false while it is disabled.
+  bool TakesInput() const { return m_Surface.Enabled(); }
 
   // Constituent: as a child of another control, and the mouse entries.
   Rect PixelRect() const override;

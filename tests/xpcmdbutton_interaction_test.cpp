@@ -174,6 +174,31 @@ TEST_F(ButtonInteraction, KeysPassOnUnchangedAndNeverClick) {
   EXPECT_EQ(site.Events[2].Id, dispid::kKeyUp);
 }
 
+TEST_F(ButtonInteraction, ADisabledButtonTakesNoInputAndKeepsItsDisabledFace) {
+  button.SetEnabled(false);
+  site.Clear();
+  const Image disabled = button.DrawingSurface().Pixels();
+  button.MouseMove(0, 0, 20, 12);
+  button.MouseMove(1, 0, 20, 12);
+  button.MouseDown(1, 0, 20, 12);
+  button.MouseUp(1, 0, 20, 12);
+  button.DblClickAt(20, 12);
+  button.AccessKeyPress(13);
+  button.KeyDown(13, 0);
+  button.KeyPress(13);
+  button.KeyUp(13, 0);
+  EXPECT_TRUE(site.Events.empty()) << site.EventNames().front();
+  EXPECT_EQ(ShownCell(button), 2);
+  EXPECT_EQ(button.DrawingSurface().Pixels(), disabled);
+  EXPECT_FALSE(button.Polling());
+
+  button.SetEnabled(true);
+  site.Clear();
+  button.MouseDown(1, 0, 20, 12);
+  button.MouseUp(1, 0, 20, 12);
+  EXPECT_EQ(site.EventNames(), (Names{"MouseDown", "MouseUp", "Click"}));
+}
+
 TEST_F(ButtonInteraction, ThereIsNoDoubleClickEvent) {
   button.DblClickAt(2, 2);
   button.DblClickAt(10, 10);

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include "container/error.h"
 #include "container/property_store.h"
 #include "support/button_probe.h"
@@ -96,6 +98,34 @@ TEST_F(ButtonProperties, FontIsSharedAndReportedAfterTheRedraw) {
   big->Size = 9;  // the button holds the object itself
   EXPECT_EQ(button.Font()->Size, 9.0);
   EXPECT_EQ(button.CaptionLabel().Font()->Size, 9.0);
+}
+
+TEST_F(ButtonProperties, FontSizesOutsideOneTo2048PointsAreInvalidFromSettersAndStoredData) {
+  Place();
+  const FontRef before = button.Font();
+  for (const double size : {0.0, 0.99, -8.0, 2048.5, 60000.0, 1e7, std::nan("")}) {
+    try {
+      button.SetFont(MakeFont("Arial", size));
+      ADD_FAILURE() << "set a font of " << size << " pt";
+    } catch (const Error& e) {
+      EXPECT_EQ(e.Code(), ErrorCode::InvalidPropertyValue) << size;
+    }
+    EXPECT_EQ(button.Font(), before) << size;
+  }
+  EXPECT_TRUE(site.Changed.empty());
+  for (const double size : {1.0, 2048.0}) {
+    button.SetFont(MakeFont("Arial", size));
+    EXPECT_EQ(button.Font()->Size, size);
+  }
+  for (const char* text : {"Font = Font(\"Arial\", 60000)", "Font = Font(\"Arial\", -1)"}) {
+    try {
+      (void)PropertyStore::FromText(text);
+      ADD_FAILURE() << "read " << text;
+    } catch (const Error& e) {
+      EXPECT_EQ(e.Code(), ErrorCode::InvalidPropertyValue) << text;
+      EXPECT_NE(std::string(e.what()).find("line 1"), std::string::npos) << e.what();
+    }
+  }
 }
 
 TEST_F(ButtonProperties, LoadsTheStoredHighlightedState) {

@@ -191,6 +191,29 @@ TEST_F(GroupBox, ContainedControlsDrawAboveTheFrameAndTakeTheirOwnInput) {
   EXPECT_EQ(button_site.Events[0].Args, (std::vector<double>{1, 0, 2, 3}));
 }
 
+TEST_F(GroupBox, ADisabledBoxPassesNoInputToItselfOrWhatItHolds) {
+  Place();
+  FakeSite button_site;
+  xpcmdbutton button(button_site);
+  button.InitProperties();
+  button.SetPosition({60, 40});
+  button.Resize({41, 25});
+  box.Contain(button);
+  box.SetEnabled(false);
+  site.Clear();
+  button_site.Clear();
+
+  for (const float x : {62.0f, 101.0f}) {  // on the button, on the frame
+    box.MouseMove(0, 0, x, 43);
+    box.MouseDown(1, 0, x, 43);
+    box.MouseUp(1, 0, x, 43);
+    box.DblClickAt(x, 43);
+  }
+  EXPECT_TRUE(site.Events.empty());
+  EXPECT_TRUE(button_site.Events.empty());
+  EXPECT_EQ(box.CaptionLabel().ForeColor(), xpgroupbox::kDisabledCaption);
+}
+
 TEST_F(GroupBox, LowerCaseStoredNamesLoadAndEnabledDefaultsToTrue) {
   const PropertyStore store = PropertyStore::FromText(
       "caption = \" = Time = \"\n"

@@ -38,6 +38,7 @@ void xpcmdbutton::SetCaption(const std::string& vNewCaption) {
 FontRef xpcmdbutton::Font() const { return m_Font; }
 
 void xpcmdbutton::SetFont(FontRef vNewFont) {
+  CheckFontSize(vNewFont);  // before anything changes
   m_Font = std::move(vNewFont);
   Canvas().SetFont(m_Font);
   lbl.SetFont(m_Font);

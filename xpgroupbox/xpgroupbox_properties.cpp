@@ -22,6 +22,7 @@ void xpgroupbox::SetEnabled(bool New_Enabled) {
 FontRef xpgroupbox::Font() const { return m_Font; }
 
 void xpgroupbox::SetFont(FontRef vNewFont) {
+  CheckFontSize(vNewFont);  // before anything changes
   m_Font = std::move(vNewFont);
   Canvas().SetFont(m_Font);
   lbl.SetFont(m_Font);
