@@ -1,5 +1,7 @@
 #include "app/client_report.h"
 
+#include "container/utf8.h"
+
 namespace borvane::app {
 
 nlohmann::json ClientJson(const client& c) {
@@ -30,10 +32,12 @@ nlohmann::json RecordJson(const SystemTime& record) {
 }
 
 std::string ClientText(const client& c) {
+  // Label1 and LabelMsS hold what the service sent; none of it may act on
+  // the terminal or break a line.
   std::string text;
-  text += "北京时间 GMT+8:00  " + c.Label1.Caption() + c.LabelMsS.Caption() + "\n";
-  text += "本机时间           " + c.Localtime.Caption() + c.LabelMsL.Caption() + "\n";
-  text += c.Label2.Caption() + "\n";
+  text += "北京时间 GMT+8:00  " + EscapeControls(c.Label1.Caption() + c.LabelMsS.Caption()) + "\n";
+  text += "本机时间           " + EscapeControls(c.Localtime.Caption() + c.LabelMsL.Caption()) + "\n";
+  text += EscapeControls(c.Label2.Caption()) + "\n";
   return text;
 }
 
@@ -51,7 +55,12 @@ std::string DescribeError(const Error& error) {
   const std::string kind = ErrorKindName(error.Code());
   std::string message = error.what();
   if (message.rfind(kind, 0) != 0) message = kind + ": " + message;
-  return message + " (error " + std::to_string(static_cast<int>(error.Code())) + ")";
+  return EscapeControls(message) + " (error " + std::to_string(static_cast<int>(error.Code())) + ")";
+}
+
+std::string JsonLine(const nlohmann::json& object) {
+  // Control characters come out as \u escapes; malformed UTF-8 as U+FFFD.
+  return object.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) + "\n";
 }
 
 }  // namespace borvane::app

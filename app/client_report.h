@@ -1,6 +1,7 @@
 #pragma once
 // What the command line shows of a client after a check: the panel's
 // texts for people, and one JSON object keyed by element name for scripts.
+// Texts that came from the service are escaped for the terminal.
 
 #include <nlohmann/json.hpp>
 #include <string>
@@ -18,7 +19,12 @@ std::string ClientText(const client& c);
 // check boxes, the status line and the version).
 std::string PanelText(const client& c);
 
-// One line for an error the check raised: its kind, number and message.
+// One line for an error the check raised: its kind, number and message,
+// with whatever it quotes from outside escaped for the terminal.
 std::string DescribeError(const Error& error);
+
+// The object as one line of JSON and a newline; malformed UTF-8 from
+// outside becomes U+FFFD instead of ending the program.
+std::string JsonLine(const nlohmann::json& object);
 
 }  // namespace borvane::app

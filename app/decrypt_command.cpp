@@ -3,8 +3,10 @@
 #include <cstdio>
 #include <nlohmann/json.hpp>
 
+#include "app/client_report.h"
 #include "app/commands.h"
 #include "client/decrypt.h"
+#include "container/utf8.h"
 
 namespace borvane::app {
 
@@ -26,12 +28,12 @@ void AddDecryptCommand(CLI::App& app, int& status) {
     Variant salasana = command->count("--key") ? Variant(options->key) : Variant(kDecoderKey);
     const std::string result = DeCrypt(texti, salasana);
     const std::string shift = salasana.ToText();
-    if (options->json) {
-      const nlohmann::json out = {{"result", result}, {"shift", shift}};
-      std::printf("%s\n", out.dump().c_str());
-    } else {
-      std::printf("result: %s\nshift: %s\n", result.c_str(), shift.c_str());
-    }
+    // The result may hold any character, NUL and escape sequences included:
+    // printed escaped, so all of it shows and none of it acts on the terminal.
+    const std::string line =
+        options->json ? JsonLine({{"result", result}, {"shift", shift}})
+                      : "result: " + EscapeControls(result) + "\nshift: " + shift + "\n";
+    std::fwrite(line.data(), 1, line.size(), stdout);
     status = 0;
   });
 }

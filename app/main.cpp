@@ -7,6 +7,7 @@
 #include <exception>
 
 #include "app/commands.h"
+#include "container/utf8.h"
 
 int main(int argc, char** argv) {
   CLI::App app{"borvane: checks this computer's clock against a Beijing-time (GMT+8) service,\n"
@@ -28,7 +29,7 @@ int main(int argc, char** argv) {
   } catch (const CLI::ParseError& e) {
     return app.exit(e);
   } catch (const std::exception& e) {
-    std::fprintf(stderr, "borvane: %s\n", e.what());
+    std::fprintf(stderr, "borvane: %s\n", borvane::EscapeControls(e.what()).c_str());
     return 1;
   }
   return status;

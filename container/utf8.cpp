@@ -98,4 +98,39 @@ std::string Utf8Right(std::string_view text, std::size_t count) {
   return std::string(text.substr(OffsetOf(text, length - count)));
 }
 
+std::string ValidUtf8(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (char32_t code : DecodeUtf8(text)) AppendUtf8(out, code);
+  return out;
+}
+
+std::string EscapeControls(std::string_view text) {
+  static constexpr char kHex[] = "0123456789abcdef";
+  std::string out;
+  out.reserve(text.size());
+  for (char32_t code : DecodeUtf8(text)) {
+    switch (code) {
+      case U'\0': out += "\\0"; continue;
+      case U'\n': out += "\\n"; continue;
+      case U'\r': out += "\\r"; continue;
+      case U'\t': out += "\\t"; continue;
+      default: break;
+    }
+    if (code < 0x20 || code == 0x7F) {
+      out += "\\x";
+      out += kHex[code >> 4];
+      out += kHex[code & 0xF];
+    } else if (code >= 0x80 && code <= 0x9F) {
+      // C1 controls: some terminals act on them even in UTF-8.
+      out += "\\u00";
+      out += kHex[code >> 4];
+      out += kHex[code & 0xF];
+    } else {
+      AppendUtf8(out, code);
+    }
+  }
+  return out;
+}
+
 }  // namespace borvane

@@ -2,12 +2,14 @@
 
 #include <curl/curl.h>
 
+#include <algorithm>
 #include <cstddef>
 #include <memory>
 #include <mutex>
 #include <stdexcept>
 
 #include "container/error.h"
+#include "container/utf8.h"
 
 namespace borvane {
 
@@ -53,10 +55,13 @@ int Progress(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
   return static_cast<std::atomic<bool>*>(user)->load() ? 1 : 0;
 }
 
+// The body's first line as a message may quote it: escaped, since it is
+// the service's text (a NUL would cut the message short; escape sequences
+// would reach whatever terminal shows the message).
 std::string FirstLine(const std::string& text) {
   std::string line = text.substr(0, text.find_first_of("\r\n"));
   if (line.size() > 200) line = line.substr(0, 200) + "...";
-  return line;
+  return EscapeControls(line);
 }
 
 // Clears the busy flag however the fetch ends.
@@ -79,7 +84,8 @@ CurlTransfer::CurlTransfer() : m_Handle(std::make_unique<Handle>()) {
   if (easy == nullptr) throw Error(ErrorCode::TransferFailed, "libcurl could not create a handle");
 
   // Options that hold for every fetch; the URL and the body sink are set per
-  // fetch. Proxy variables stay honoured (libcurl's default).
+  // fetch, with the time-outs that the caller's deadline bounds. Proxy
+  // variables stay honoured (libcurl's default).
   const auto set = [](CURLcode code) {
     if (code != CURLE_OK) {
       throw Error(ErrorCode::TransferFailed,
@@ -87,8 +93,6 @@ CurlTransfer::CurlTransfer() : m_Handle(std::make_unique<Handle>()) {
     }
   };
   set(curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L));  // time-outs without SIGALRM: thread-safe
-  set(curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, kConnectTimeoutMs));
-  set(curl_easy_setopt(easy, CURLOPT_TIMEOUT_MS, kTotalTimeoutMs));
   set(curl_easy_setopt(easy, CURLOPT_ERRORBUFFER, m_Handle->ErrorText));
   set(curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &Receive));
   set(curl_easy_setopt(easy, CURLOPT_NOPROGRESS, 0L));
@@ -110,7 +114,7 @@ void CurlTransfer::Cancel() {
   if (m_Busy) m_Cancelled = true;
 }
 
-std::string CurlTransfer::OpenUrl(const std::string& url) {
+std::string CurlTransfer::OpenUrl(const std::string& url, std::chrono::milliseconds time_left) {
   {
     // Busy and cancelled change together, so a Cancel cannot fall between them.
     std::lock_guard lock(m_State);
@@ -124,6 +128,11 @@ std::string CurlTransfer::OpenUrl(const std::string& url) {
   Receiver receiver;
   m_Handle->ErrorText[0] = '\0';
   curl_easy_setopt(easy, CURLOPT_URL, url.c_str());
+  // libcurl reads 0 as "no limit": a deadline already passed still gets 1 ms.
+  const long limit_ms = static_cast<long>(std::clamp<std::chrono::milliseconds::rep>(
+      time_left.count(), 1, kTotalTimeoutMs));
+  curl_easy_setopt(easy, CURLOPT_TIMEOUT_MS, limit_ms);
+  curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, std::min(limit_ms, kConnectTimeoutMs));
   curl_easy_setopt(easy, CURLOPT_WRITEDATA, &receiver);
   const CURLcode code = curl_easy_perform(easy);
   curl_easy_setopt(easy, CURLOPT_WRITEDATA, nullptr);

@@ -3,8 +3,12 @@
 #include <cairo.h>
 #include <pango/pangocairo.h>
 
+#include <algorithm>
+#include <cmath>
 #include <stdexcept>
 #include <string>
+
+#include "container/utf8.h"
 
 namespace borvane {
 
@@ -46,8 +50,13 @@ struct PangoTextEngine::Impl {
   void Prepare(std::string_view text, const Font& font) {
     FontDescription description(pango_font_description_new());
     pango_font_description_set_family(description.get(), font.Name.c_str());
+    // Setters and stored data keep sizes within 1..2048 pt; a shared font
+    // changed behind their back is held there too, so the conversion to
+    // pango units stays defined.
+    const double points =
+        std::isnan(font.Size) ? kMinFontSize : std::clamp(font.Size, kMinFontSize, kMaxFontSize);
     pango_font_description_set_size(description.get(),
-                                    static_cast<gint>(font.Size * PANGO_SCALE + 0.5));
+                                    static_cast<gint>(points * PANGO_SCALE + 0.5));
     pango_font_description_set_weight(description.get(),
                                       font.Bold ? PANGO_WEIGHT_BOLD : PANGO_WEIGHT_NORMAL);
     pango_font_description_set_style(description.get(),
@@ -57,7 +66,9 @@ struct PangoTextEngine::Impl {
     if (font.Underline) pango_attr_list_insert(attributes.get(), pango_attr_underline_new(PANGO_UNDERLINE_SINGLE));
     if (font.Strikethrough) pango_attr_list_insert(attributes.get(), pango_attr_strikethrough_new(TRUE));
     pango_layout_set_attributes(layout.get(), attributes.get());
-    pango_layout_set_text(layout.get(), text.data(), static_cast<int>(text.size()));
+    // Pango warns about and cuts malformed UTF-8; a service's answer may hold any bytes.
+    const std::string valid = ValidUtf8(text);
+    pango_layout_set_text(layout.get(), valid.data(), static_cast<int>(valid.size()));
   }
 
   Size Extent() {

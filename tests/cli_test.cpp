@@ -3,10 +3,16 @@
 
 #include <gtest/gtest.h>
 
+#include <httplib.h>
+
+#include <algorithm>
+#include <atomic>
 #include <nlohmann/json.hpp>
+#include <thread>
 #include <regex>
 
 #include "service/time_service.h"
+#include "support/answers.h"
 #include "support/process.h"
 
 namespace borvane {
@@ -144,6 +150,96 @@ TEST(Cli, FailuresAreOneLineAndNonZero) {
 
   const ProcessResult unknown = Borvane({"frobnicate"});
   EXPECT_NE(unknown.ExitCode, 0);
+}
+
+// A stand-in time service on loopback that answers as told: an error page,
+// an answer whose echo makes every round trip too long, or a date field
+// holding terminal escape sequences.
+class HostileService {
+  static constexpr char kErrorPage[] =
+      "\x1b]0;owned\x07\x1b[2J[ 校准系统时间成功！]\x00tail\xff" "!";
+
+ public:
+  enum class Mode { ErrorPage, TooSlow, EscapeInDate };
+
+  HostileService() {
+    m_Server.Get("/times/nolvera.aspx", [this](const httplib::Request& req, httplib::Response& res) {
+      switch (m_Mode.load()) {
+        case Mode::ErrorPage:
+          res.status = 500;
+          res.set_content(std::string(kErrorPage, sizeof kErrorPage - 1), "text/plain");
+          break;
+        case Mode::TooSlow:
+          res.set_content(testing::MakeAnswer("99999", "2005-04-27 15:32:08.400"), "text/plain");
+          break;
+        case Mode::EscapeInDate:
+          res.set_content(testing::MakeAnswer(req.get_param_value("borvane"),
+                                              "\x1b[2J\x1b]0;pwned\x07" "12:08.500"),
+                          "text/plain");
+          break;
+      }
+    });
+    m_Port = m_Server.bind_to_any_port("127.0.0.1");
+    m_Thread = std::thread([this] { m_Server.listen_after_bind(); });
+    while (!m_Server.is_running()) std::this_thread::yield();
+  }
+  ~HostileService() {
+    m_Server.stop();
+    m_Thread.join();
+  }
+  void Answer(Mode mode) { m_Mode = mode; }
+  std::string Url() const { return "http://127.0.0.1:" + std::to_string(m_Port); }
+
+ private:
+  httplib::Server m_Server;
+  std::thread m_Thread;
+  int m_Port = 0;
+  std::atomic<Mode> m_Mode{Mode::ErrorPage};
+};
+
+bool HasControl(const std::string& text) {
+  return std::any_of(text.begin(), text.end(), [](char c) {
+    const auto byte = static_cast<unsigned char>(c);
+    return (byte < 0x20 && byte != '\n') || byte == 0x7F;
+  });
+}
+
+TEST(Cli, AnswersFromOutsideNeverActOnTheTerminalAndAGivenUpQueryFails) {
+  HostileService service;
+  struct Row {
+    HostileService::Mode mode;
+    std::vector<std::string> extra;
+    const char* in_err;  // the one line on stderr says this (U+FFFD for a malformed byte)
+    const char* in_out;  // and the texts (or JSON) are still printed
+  };
+  const Row rows[] = {
+      {HostileService::Mode::ErrorPage, {}, "\\x1b]0;owned\\x07\\x1b[2J[ 校准系统时间成功！]\\0tail\uFFFD!", ""},
+      {HostileService::Mode::EscapeInDate, {}, "\\x1b[2J\\x1b]0;pwned\\x07", ""},
+      {HostileService::Mode::TooSlow, {}, "no usable service time", "[ 网络传输延时过大。]"},
+      {HostileService::Mode::TooSlow, {"--json"}, "no usable service time",
+       R"("Label1":"[ 网络传输延时过大。]")"},
+  };
+  for (const Row& row : rows) {
+    service.Answer(row.mode);
+    std::vector<std::string> args{"query", "--service", service.Url()};
+    args.insert(args.end(), row.extra.begin(), row.extra.end());
+    const ProcessResult r = Borvane(args, {"no_proxy=127.0.0.1", "NO_PROXY=127.0.0.1"});
+    EXPECT_NE(r.ExitCode, 0) << r.Out;
+    EXPECT_EQ(std::count(r.Err.begin(), r.Err.end(), '\n'), 1) << r.Err;
+    EXPECT_NE(r.Err.find(row.in_err), std::string::npos) << r.Err;
+    EXPECT_NE(r.Out.find(row.in_out), std::string::npos) << r.Out;
+    EXPECT_FALSE(HasControl(r.Err)) << r.Err;
+    EXPECT_FALSE(HasControl(r.Out)) << r.Out;
+  }
+}
+
+TEST(Cli, DecryptShowsEveryCharacterOfTheResultEscaped) {
+  // Decodes to "ab", NUL, ESC "[2J", then "c".
+  const std::string plain = std::string("ab") + '\0' + "\x1b[2Jc";
+  const ProcessResult r = Borvane({"decrypt", testing::EncodeForDecoder(plain), "--key", "53190427"});
+  ASSERT_EQ(r.ExitCode, 0) << r.Err;
+  EXPECT_NE(r.Out.find("result: ab\\0\\x1b[2Jc\n"), std::string::npos) << r.Out;
+  EXPECT_FALSE(HasControl(r.Out)) << r.Out;
 }
 
 }  // namespace
