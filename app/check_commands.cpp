@@ -8,6 +8,7 @@
 #include "app/commands.h"
 #include "app/service_endpoint.h"
 #include "client/client.h"
+#include "client/panel_texts.h"
 #include "platform/headless_panel.h"
 #include "platform/posix_clock.h"
 
@@ -22,9 +23,9 @@ class RecordingClock final : public Clock {
 
   SystemTime Now() override { return m_Inner.Now(); }
   std::int32_t UtcOffsetSeconds(std::int64_t utc) override { return m_Inner.UtcOffsetSeconds(utc); }
-  std::int32_t SetLocalTime(const SystemTime& time) override {
+  std::int32_t SetLocalTime(const SystemTime& time, std::int64_t utc_ms) override {
     Record = time;
-    Result = m_DryRun ? 1 : m_Inner.SetLocalTime(time);
+    Result = m_DryRun ? 1 : m_Inner.SetLocalTime(time, utc_ms);
     return Result;
   }
 
@@ -62,7 +63,7 @@ int RunCheck(const CheckOptions& options, bool set_clock) {
   if (options.json) {
     nlohmann::json out = ClientJson(panel);
     if (set_clock) out["record"] = clock.Record ? RecordJson(*clock.Record) : nlohmann::json(nullptr);
-    Print(out.dump() + "\n");
+    Print(JsonLine(out));
   } else {
     Print(ClientText(panel));
     if (set_clock && clock.Record) {
@@ -77,7 +78,15 @@ int RunCheck(const CheckOptions& options, bool set_clock) {
     Print("service: " + endpoint.Describe() + "\n");
   }
 
-  if (!set_clock) return 0;
+  if (!set_clock) {
+    // Every attempt gave up: the texts above show it, and scripts see it.
+    if (panel.Label1.Caption() == panel::kDelayMessage) {
+      std::fprintf(stderr,
+                   "borvane query: no usable service time: every attempt's round trip was too long\n");
+      return 1;
+    }
+    return 0;
+  }
   // A check that ended without setting the clock is a failure for scripts,
   // whatever the panel's status line says to a person.
   if (!clock.Record) {

@@ -21,6 +21,7 @@
 #include "platform/png_writer.h"
 #include "platform/posix_clock.h"
 #ifdef BORVANE_HAVE_GTK
+#include "platform/gtk_painting_transfer.h"
 #include "platform/gtk_window.h"
 #endif
 
@@ -50,9 +51,9 @@ class PanelClock final : public Clock {
   explicit PanelClock(bool dry_run) : m_DryRun(dry_run) {}
   SystemTime Now() override { return m_Real.Now(); }
   std::int32_t UtcOffsetSeconds(std::int64_t utc) override { return m_Real.UtcOffsetSeconds(utc); }
-  std::int32_t SetLocalTime(const SystemTime& t) override {
+  std::int32_t SetLocalTime(const SystemTime& t, std::int64_t utc_ms) override {
     if (!m_DryRun) {
-      const std::int32_t result = m_Real.SetLocalTime(t);
+      const std::int32_t result = m_Real.SetLocalTime(t, utc_ms);
       if (result == 0) {
         std::fprintf(stderr, "borvane panel: the clock was not set: %s\n",
                      m_Real.LastError().c_str());
@@ -110,18 +111,21 @@ int RunHeadless(const ServiceEndpoint& endpoint, Clock& clock, const std::string
 
 #ifdef BORVANE_HAVE_GTK
 int RunWindow(const ServiceEndpoint& endpoint, Clock& clock) {
-  CurlTransfer transfer;
+  CurlTransfer curl;
   PangoTextEngine text;
   GtkControlHost host(text, "client1");
+  // The window keeps painting while a query waits for the service.
+  PaintingTransfer transfer(curl, host);
   client panel(host, ClientServices{clock, transfer, endpoint.Url()});
   host.ToolTipAt = [&panel](float x, float y) { return panel.ToolTipAt(x, y); };
   host.MoveFocus = [&panel](bool backwards) { return panel.MoveFocus(backwards); };
   host.FocusLeft = [&panel] { panel.ClearFocus(); };
   host.Attach(panel);
-  panel.Initialize();
 
   ControlWindowOptions options;
   options.Title = kWindowTitle;
+  // The first query runs with the window up.
+  options.Shown = [&panel] { panel.Initialize(); };
   if (std::getenv(kFirstFrameVariable) != nullptr) {
     options.FirstFrame = [] {
       const auto elapsed = std::chrono::steady_clock::now() - g_ProcessStart;

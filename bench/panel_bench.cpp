@@ -26,7 +26,7 @@ namespace {
 class ReadOnlyClock final : public Clock {
  public:
   SystemTime Now() override { return m_Real.Now(); }
-  std::int32_t SetLocalTime(const SystemTime&) override { return 0; }
+  std::int32_t SetLocalTime(const SystemTime&, std::int64_t) override { return 0; }
   std::int32_t UtcOffsetSeconds(std::int64_t utc) override { return m_Real.UtcOffsetSeconds(utc); }
 
  private:

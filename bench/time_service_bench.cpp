@@ -29,7 +29,7 @@ void BM_KeptAliveQueries(benchmark::State& state) {
   const std::string url = Service().BaseUrl() + "/times/nolvera.aspx?borvane=12345";
   borvane::CurlTransfer transfer;
   for (auto _ : state) {
-    benchmark::DoNotOptimize(transfer.OpenUrl(url));
+    benchmark::DoNotOptimize(transfer.OpenUrl(url, std::chrono::seconds(10)));
   }
   state.SetItemsProcessed(state.iterations());  // items/s = answers per second
 }

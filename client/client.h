@@ -7,6 +7,7 @@
 // only through the container interfaces passed in, so every handler runs
 // in a test with a fake clock, a scripted transfer and a manual event loop.
 
+#include <chrono>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -31,11 +32,16 @@ namespace borvane {
 // put into the banner. Raises InvalidFileFormat when it does not read.
 PropertyStore PanelDesign(const std::string& service_host);
 
+// How long one query may take, across all its attempts.
+inline constexpr std::chrono::milliseconds kQueryDeadline{10000};
+
 struct ClientServices {
   Clock& clock;
   Transfer& transfer;
   // Base address of the time service, "http://host[:port]" with no path.
   std::string service_url;
+  // Measured from the query's start; each fetch gets what is left of it.
+  std::chrono::milliseconds query_deadline = kQueryDeadline;
 };
 
 // The panel: 353 × 167 pixels (5295 × 2505 twips). Its parts are created
@@ -59,8 +65,9 @@ class client final : public UserControl {
   //
   // One time check: asks the service, shows both times and the verdict,
   // stores the service time and restarts the seconds count. A round trip
-  // too long to trust is retried up to kMaxQueryAttempts times, after which
-  // the query gives up quietly with the delay message in Label1. Always
+  // too long to trust is retried up to kMaxQueryAttempts times, all within
+  // one deadline (ClientServices::query_deadline), after which the query
+  // gives up quietly with the delay message in Label1. Always
   // returns the empty text; a failed fetch (TransferFailed) or an answer
   // that does not read (TypeMismatch) is raised with what was already shown
   // left in place. The mouse pointer is back to default however it ends.
@@ -149,12 +156,14 @@ class client final : public UserControl {
   void UserControl_KeyUp(std::int16_t& KeyCode, std::int16_t& Shift) override;
   void SetPointer(std::int16_t pointer);
 
-  // Reads the clock, asks the service and decodes; empty when the
-  // corrected milliseconds fall outside 0..999.
-  std::optional<Measurement> Measure();
+  // Reads the clock, asks the service (within `time_left`) and decodes;
+  // empty when the corrected milliseconds fall outside 0..999.
+  std::optional<Measurement> Measure(std::chrono::milliseconds time_left);
   // Shows, compares and stores an accepted measurement.
   void ShowResult(const Measurement& m);
-  void CompareClocks(const SystemTime& local, const SystemTime& service);
+  // The verdict on the local reading against the Beijing date and time of
+  // the service (its milliseconds field the corrected milliseconds).
+  void CompareClocks(const SystemTime& local, const SystemTime& beijing);
   std::string QueryAddress(const std::string& stamp) const;
 
   // A part that takes the focus.

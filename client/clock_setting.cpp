@@ -24,11 +24,14 @@ void client::Command2_Click() {
   const std::int16_t milliseconds = ToInt16(ReadWholeNumber(Utf8Right(serverTimeText, 3)));
 
   // The service keeps Beijing time; the local clock takes the machine's zone.
-  SystemTime record = ServiceToLocal(beijing, m_Services.clock);
+  // The clock is set by the instant, which the record only shows locally.
+  SystemTime service = beijing;
+  service.wMilliseconds = milliseconds;
+  const std::int64_t instant = ServiceToUtcMilliseconds(service);
+  SystemTime record = ServiceToLocal(service, m_Services.clock);
   record.wDayOfWeek = 0;  // not computed; the clock ignores it
-  record.wMilliseconds = milliseconds;
 
-  const std::int32_t result = m_Services.clock.SetLocalTime(record);
+  const std::int32_t result = m_Services.clock.SetLocalTime(record, instant);
   if (result != 0) {
     // The local row shows the time just applied, in the machine's own zone;
     // on a GMT+8 machine that is exactly the service row's text.

@@ -2,6 +2,7 @@
 // local clock, shown on the panel and stored for the clock setting and the
 // hourly re-check.
 
+#include <chrono>
 #include <cmath>
 #include <cstdlib>
 #include <functional>
@@ -41,6 +42,11 @@ constexpr std::size_t kMillisecondsLength = 3;
 
 constexpr std::uint32_t kTickIntervalMs = 1000;
 
+// Readings a minute or more apart get the verdict without a figure; within
+// 100 ms either way the clock counts as right.
+constexpr std::int64_t kMinuteMs = 60'000;
+constexpr std::int64_t kAccurateMs = 100;
+
 }  // namespace
 
 std::string client::QueryAddress(const std::string& stamp) const {
@@ -51,9 +57,15 @@ std::string client::QueryAddress(const std::string& stamp) const {
 
 std::string client::DisplayTime() {
   OnExit restore([this] { SetPointer(panel::kDefaultPointer); });
+  using SteadyClock = std::chrono::steady_clock;
+  const SteadyClock::time_point deadline = SteadyClock::now() + m_Services.query_deadline;
   for (int attempt = 1; attempt <= kMaxQueryAttempts; ++attempt) {
+    const auto time_left =
+        std::chrono::ceil<std::chrono::milliseconds>(deadline - SteadyClock::now());
+    // Out of time: give up as after the last attempt.
+    if (time_left <= std::chrono::milliseconds::zero()) break;
     SetPointer(panel::kBusyPointer);
-    if (const std::optional<Measurement> m = Measure()) {
+    if (const std::optional<Measurement> m = Measure(time_left)) {
       ShowResult(*m);
       return {};
     }
@@ -63,7 +75,7 @@ std::string client::DisplayTime() {
   return {};
 }
 
-std::optional<client::Measurement> client::Measure() {
+std::optional<client::Measurement> client::Measure(std::chrono::milliseconds time_left) {
   Clock& clock = m_Services.clock;
   Transfer& transfer = m_Services.transfer;
 
@@ -76,7 +88,7 @@ std::optional<client::Measurement> client::Measure() {
   // A transfer still running gets no second request; the empty answer then
   // fails to read as an echo below.
   std::string answer;
-  if (!transfer.StillExecuting()) answer = transfer.OpenUrl(QueryAddress(stamp));
+  if (!transfer.StillExecuting()) answer = transfer.OpenUrl(QueryAddress(stamp), time_left);
   transfer.Cancel();
 
   Variant texti(Utf8Right(answer, kEncodedLength));
@@ -115,7 +127,9 @@ void client::ShowResult(const Measurement& m) {
 
   // Beijing time, as the service gave it.
   const SystemTime service = ReadDateTime(Utf8Left(service_text, kDateTimeLength));
-  CompareClocks(m.Local, service);
+  SystemTime service_ms = service;
+  service_ms.wMilliseconds = static_cast<std::int16_t>(m.CorrectedMs);
+  CompareClocks(m.Local, service_ms);
 
   LabelMsS.SetCaption("." + Utf8Right(serverTimeText, kMillisecondsLength));
   LabelMsL.SetCaption("." + local_ms);
@@ -136,31 +150,24 @@ void client::ShowResult(const Measurement& m) {
 }
 
 void client::CompareClocks(const SystemTime& local, const SystemTime& beijing) {
-  // Compare in the machine's zone, so a correct clock elsewhere than
-  // GMT+8 is not reported as wrong.
-  const SystemTime service = ServiceToLocal(beijing, m_Services.clock);
-  if (local.wYear != service.wYear || local.wMonth != service.wMonth ||
-      local.wDay != service.wDay || local.wHour != service.wHour ||
-      local.wMinute != service.wMinute) {
+  // Whole instants are compared, so two readings either side of a minute,
+  // hour or day boundary are as near as they really are, and a clock set
+  // right elsewhere than GMT+8 is not reported as wrong.
+  const std::int64_t service_ms = ServiceToUtcMilliseconds(beijing);
+  const std::int64_t local_ms = LocalToUtcMilliseconds(local, m_Services.clock, service_ms);
+  // Positive when the local clock is ahead.
+  const std::int64_t offset = local_ms - service_ms;
+  if (offset <= -kMinuteMs || offset >= kMinuteMs) {
     Label2.SetForeColor(panel::kWarningColour);
     Label2.SetCaption(panel::kClockWrong);
     return;
   }
 
-  // Offset in ms, positive when the local clock is ahead. Both sides are
-  // shifted by 30 s so that the service side stays within 16 bits.
-  const double local_part = (local.wSecond - 30) * 1000.0 + local.wMilliseconds;
-  const std::int16_t service_seconds_part = ToInt16((service.wSecond - 30) * 1000);
-  const std::int16_t service_part = ToInt16(
-      service_seconds_part + ReadWholeNumber(Utf8Right(serverTimeText, kMillisecondsLength)));
-  const double offset = local_part - service_part;
-
-  if (std::fabs(offset) > 100) {
+  if (offset > kAccurateMs || offset < -kAccurateMs) {
     Label2.SetForeColor(panel::kWarningColour);
     Label2.SetCaption(std::string(panel::kClockOffsetPrefix) +
                       (offset > 0 ? panel::kClockAhead : panel::kClockBehind) +
-                      std::to_string(static_cast<std::int64_t>(std::fabs(offset))) +
-                      panel::kClockOffsetSuffix);
+                      std::to_string(offset > 0 ? offset : -offset) + panel::kClockOffsetSuffix);
   } else {
     // The colour stays as it is: a warning colour from an earlier query remains.
     Label2.SetCaption(panel::kClockRight);

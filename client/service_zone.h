@@ -18,4 +18,15 @@ inline constexpr std::int32_t kServiceUtcOffsetSeconds = 8 * 3600;
 // week is the converted date's (0 = Sunday).
 SystemTime ServiceToLocal(const SystemTime& beijing, Clock& clock);
 
+// The instant of a Beijing date and time, in ms since 1970-01-01 UTC
+// (milliseconds field included).
+std::int64_t ServiceToUtcMilliseconds(const SystemTime& beijing);
+
+// The instant of a local clock reading, in ms since 1970-01-01 UTC. In the
+// hour that repeats when daylight saving ends one reading stands for two
+// instants: the one nearer `near_utc_ms` is taken. A reading in the hour
+// that is skipped when it starts is read with the offset in force at `near_utc_ms`.
+std::int64_t LocalToUtcMilliseconds(const SystemTime& local, Clock& clock,
+                                    std::int64_t near_utc_ms);
+
 }  // namespace borvane

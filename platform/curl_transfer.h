@@ -4,6 +4,7 @@
 // kept-alive connection and skip the connect on the round trip.
 
 #include <atomic>
+#include <chrono>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -22,11 +23,11 @@ class CurlTransfer final : public Transfer {
   // True only while OpenUrl runs (it may be asked from another thread).
   bool StillExecuting() override;
   // Fetches `url` (http or https) and returns the body. Connect time-out 5 s,
-  // whole transfer 10 s; proxy variables of the environment apply. Raises
-  // Error(TransferFailed) when the fetch fails, is cancelled, the body passes
-  // 1 MiB, or the status is not 2xx (the message names the status and the
-  // first line of the body).
-  std::string OpenUrl(const std::string& url) override;
+  // whole transfer 10 s or `time_left` if that is shorter; proxy variables
+  // of the environment apply. Raises Error(TransferFailed) when the fetch
+  // fails, times out, is cancelled, the body passes 1 MiB, or the status is
+  // not 2xx (the message names the status and the first line of the body).
+  std::string OpenUrl(const std::string& url, std::chrono::milliseconds time_left) override;
   // Aborts a fetch running on another thread (it fails with TransferFailed);
   // does nothing when no fetch runs.
   void Cancel() override;

@@ -26,6 +26,7 @@
 
 typedef struct _GtkWidget GtkWidget;
 typedef struct _GtkEventController GtkEventController;
+typedef struct _GdkEvent GdkEvent;
 
 namespace borvane {
 
@@ -57,6 +58,14 @@ class GtkControlHost final : public Site {
   // The errors reported so far, newest last.
   const std::vector<std::string>& ErrorLines() const { return m_Errors; }
 
+  // While a handler waits (a fetch) and the main loop runs only to keep the
+  // window painted, input and timer ticks must not reach the control: held
+  // input is kept and delivered, in order, once the handler has returned.
+  // Holds nest.
+  void HoldInput();
+  void ReleaseInput();
+  bool InputHeld() const { return m_Holds > 0; }
+
   // Site.
   std::string AmbientDisplayName() override { return m_Name; }
   FontRef AmbientFont() override { return m_AmbientFont; }
@@ -69,8 +78,9 @@ class GtkControlHost final : public Site {
   void MousePointerChanged(std::int16_t pointer) override;
 
   // Shows any failure message the same way (used for exceptions that are
-  // not the library's errors, caught at the GTK boundary).
-  void ReportFailure(const std::string& message);
+  // not the library's errors, caught at the GTK boundary), its control
+  // characters escaped.
+  void ReportFailure(const std::string& text);
 
   // The pointer in the control's client pixels (far outside while the
   // pointer is not over the control).
@@ -93,7 +103,10 @@ class GtkControlHost final : public Site {
   GtkWidget* m_Box = nullptr;
   GtkWidget* m_Area = nullptr;
   GtkWidget* m_ErrorLine = nullptr;
-  GtkEventController* m_Controllers[2] = {nullptr, nullptr};
+  GtkEventController* m_Controllers[3] = {nullptr, nullptr, nullptr};
+  int m_Holds = 0;
+  std::vector<GdkEvent*> m_HeldEvents;  // each holds a reference
+  unsigned int m_ReplayIdle = 0;        // the GLib source that delivers them
   std::vector<std::string> m_Errors;
   bool m_FirstFrameDrawn = false;
   unsigned int m_FirstFrameIdle = 0;  // the GLib source that reports it

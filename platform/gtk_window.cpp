@@ -55,6 +55,7 @@ void RunControlWindow(const ControlWindowOptions& options, GtkControlHost& host)
   };
 
   gtk_window_present(GTK_WINDOW(window));
+  if (options.Shown) options.Shown();
   while (!closed) g_main_context_iteration(nullptr, TRUE);
   g_Window = nullptr;
 }

@@ -18,6 +18,10 @@ struct ControlWindowOptions {
   std::string Title;
   // Runs once the window's first frame is out; may call CloseControlWindow.
   std::function<void()> FirstFrame;
+  // Runs once the window has been asked onto the screen, before the main
+  // loop: where the control gets its creation notification, so a control
+  // that does slow work then (a query) does it in a window already shown.
+  std::function<void()> Shown;
 };
 
 // Builds the window and its host, calls `populate` with the host (which

@@ -36,31 +36,23 @@ SystemTime PosixClock::Now() {
   return time;
 }
 
-std::int32_t PosixClock::SetLocalTime(const SystemTime& time) {
-  // mktime would quietly roll 31 April into 1 May; the record must already
-  // be a real date and time.
+std::int32_t PosixClock::SetLocalTime(const SystemTime& time, std::int64_t utc_milliseconds) {
+  // The record is what the user is told was set; one that is not a real
+  // date and time points at a fault upstream, so nothing is set.
   if (!IsValidDate(time.wYear, time.wMonth, time.wDay) || time.wHour < 0 || time.wHour > 23 ||
       time.wMinute < 0 || time.wMinute > 59 || time.wSecond < 0 || time.wSecond > 59 ||
       time.wMilliseconds < 0 || time.wMilliseconds > 999) {
     m_LastError = "not a valid date and time";
     return 0;
   }
-  ::tzset();
-  tm local{};
-  local.tm_year = time.wYear - 1900;
-  local.tm_mon = time.wMonth - 1;
-  local.tm_mday = time.wDay;
-  local.tm_hour = time.wHour;
-  local.tm_min = time.wMinute;
-  local.tm_sec = time.wSecond;
-  local.tm_isdst = -1;  // let the zone decide whether daylight saving applies
-  errno = 0;
-  const time_t seconds = ::mktime(&local);
-  if (seconds == static_cast<time_t>(-1) && errno != 0) {
-    m_LastError = std::string("mktime: ") + std::strerror(errno);
+  if (utc_milliseconds < 0) {
+    m_LastError = "instant before 1970";
     return 0;
   }
-  const timespec target{seconds, static_cast<long>(time.wMilliseconds) * 1'000'000};
+  // The instant itself, not the local fields: mktime would have to guess
+  // which of the two repeated local hours is meant when daylight saving ends.
+  const timespec target{static_cast<time_t>(utc_milliseconds / 1000),
+                        static_cast<long>(utc_milliseconds % 1000) * 1'000'000};
   if (::clock_settime(CLOCK_REALTIME, &target) != 0) {
     m_LastError = std::strerror(errno);
     return 0;

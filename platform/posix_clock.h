@@ -13,10 +13,10 @@ namespace borvane {
 class PosixClock final : public Clock {
  public:
   SystemTime Now() override;
-  // Reads the record as local time (daylight saving decided by the zone) and
-  // steps CLOCK_REALTIME to it. 1 when set; 0 when the record is not a real
-  // date and time or the system refused (see LastError).
-  std::int32_t SetLocalTime(const SystemTime& time) override;
+  // Steps CLOCK_REALTIME to the instant. 1 when set; 0 when the record is
+  // not a real date and time, the instant lies before 1970, or the system
+  // refused (see LastError).
+  std::int32_t SetLocalTime(const SystemTime& record, std::int64_t utc_milliseconds) override;
   // Local time minus UTC at the instant, in seconds (positive east of Greenwich).
   std::int32_t UtcOffsetSeconds(std::int64_t utc_seconds) override;
 

@@ -2,9 +2,15 @@
 // the fake clock in the machine's zone, and the status line it leaves.
 
 #include <gtest/gtest.h>
+#include <time.h>
+
+#include <cstdlib>
+#include <optional>
+#include <string>
 
 #include "client/panel_texts.h"
 #include "container/error.h"
+#include "platform/posix_clock.h"
 #include "support/answers.h"
 
 namespace borvane::testing {
@@ -96,6 +102,77 @@ TEST(ClockSetting, SetsTheClockInTheMachinesOwnZone) {
   west.Script(At(15, 32, 8, 0), "2005-03-01 03:00:00.250", At(15, 32, 8, 0));
   west.panel.Command2_Click();
   EXPECT_EQ(west.clock.Settings, std::vector<SystemTime>{Record(2005, 2, 0, 28, 14, 0, 0, 250)});
+}
+
+// Sets TZ for one scope and puts the previous value back afterwards.
+class ScopedZone {
+ public:
+  explicit ScopedZone(const char* zone) {
+    if (const char* old = std::getenv("TZ")) m_Old = old;
+    ::setenv("TZ", zone, 1);
+    ::tzset();
+  }
+  ~ScopedZone() {
+    if (m_Old) {
+      ::setenv("TZ", m_Old->c_str(), 1);
+    } else {
+      ::unsetenv("TZ");
+    }
+    ::tzset();
+  }
+  ScopedZone(const ScopedZone&) = delete;
+  ScopedZone& operator=(const ScopedZone&) = delete;
+
+ private:
+  std::optional<std::string> m_Old;
+};
+
+std::int64_t UtcMs(int y, int mo, int d, int h, int mi, int s, int ms) {
+  return ((DaysFromCivil(y, mo, d) * 24 + h) * 3600 + mi * 60 + s) * 1000 + ms;
+}
+
+TEST(ClockSetting, DaylightSavingChangesSetTheServicesInstantAndJudgeByIt) {
+  struct Row {
+    const char* zone;
+    const char* service;    // Beijing time of the answer
+    SystemTime reading;     // the local clock, right to the millisecond
+    SystemTime record;      // what the record shows
+    std::int64_t instant;   // what the clock is set to
+  };
+  const Row rows[] = {
+      // 01:30 happens twice when daylight saving ends: first EDT, then EST.
+      {"America/New_York", "2024-11-03 13:30:00.250", Record(2024, 11, 0, 3, 1, 30, 0, 250),
+       Record(2024, 11, 0, 3, 1, 30, 0, 250), UtcMs(2024, 11, 3, 5, 30, 0, 250)},
+      {"America/New_York", "2024-11-03 14:30:00.250", Record(2024, 11, 0, 3, 1, 30, 0, 250),
+       Record(2024, 11, 0, 3, 1, 30, 0, 250), UtcMs(2024, 11, 3, 6, 30, 0, 250)},
+      // A clock 20 ms behind, read just before the change back.
+      {"America/New_York", "2024-11-03 14:00:00.010", Record(2024, 11, 0, 3, 1, 59, 59, 990),
+       Record(2024, 11, 0, 3, 1, 0, 0, 10), UtcMs(2024, 11, 3, 6, 0, 0, 10)},
+      // 02:30 does not exist when daylight saving starts.
+      {"America/New_York", "2024-03-10 15:30:00.250", Record(2024, 3, 0, 10, 3, 30, 0, 250),
+       Record(2024, 3, 0, 10, 3, 30, 0, 250), UtcMs(2024, 3, 10, 7, 30, 0, 250)},
+      {"Europe/Berlin", "2024-10-27 08:30:00.250", Record(2024, 10, 0, 27, 2, 30, 0, 250),
+       Record(2024, 10, 0, 27, 2, 30, 0, 250), UtcMs(2024, 10, 27, 0, 30, 0, 250)},
+      {"Europe/Berlin", "2024-10-27 09:30:00.250", Record(2024, 10, 0, 27, 2, 30, 0, 250),
+       Record(2024, 10, 0, 27, 2, 30, 0, 250), UtcMs(2024, 10, 27, 1, 30, 0, 250)},
+      {"Europe/Berlin", "2024-03-31 09:30:00.250", Record(2024, 3, 0, 31, 3, 30, 0, 250),
+       Record(2024, 3, 0, 31, 3, 30, 0, 250), UtcMs(2024, 3, 31, 1, 30, 0, 250)},
+  };
+  for (const Row& row : rows) {
+    const ScopedZone zone(row.zone);
+    ClientRig rig;
+    PosixClock zone_rules;  // only its zone rules: nothing here sets a clock
+    rig.clock.Zone = [&](std::int64_t utc) { return zone_rules.UtcOffsetSeconds(utc); };
+    rig.Script(row.reading, row.service, row.reading);
+    rig.panel.DisplayTime();
+    EXPECT_EQ(rig.panel.Label2.Caption(), "[ 您的系统时间准确 感谢使用！ ]") << row.zone << " " << row.service;
+
+    rig.Script(row.reading, row.service, row.reading);
+    rig.panel.Command2_Click();
+    ASSERT_EQ(rig.clock.Instants.size(), 1u) << row.service;
+    EXPECT_EQ(rig.clock.Instants[0], row.instant) << row.zone << " " << row.service;
+    EXPECT_EQ(rig.clock.Settings[0], row.record) << row.zone << " " << row.service;
+  }
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <memory>
 #include <mutex>
@@ -19,6 +20,9 @@
 
 namespace borvane {
 namespace {
+
+// Long enough never to cut a loopback fetch short.
+constexpr std::chrono::milliseconds kTimeLeft{10000};
 
 // A loopback socket bound to a free port: listening (connections wait in the
 // backlog unanswered) or not (connections are refused).
@@ -35,6 +39,7 @@ class LoopbackSocket {
     m_Port = ntohs(address.sin_port);
   }
   ~LoopbackSocket() { ::close(m_Fd); }
+  int Fd() const { return m_Fd; }
   std::string Url() const { return "http://127.0.0.1:" + std::to_string(m_Port) + "/"; }
 
  private:
@@ -95,16 +100,16 @@ class CurlTransferTest : public ::testing::Test {
 
 TEST_F(CurlTransferTest, ReturnsTheBodyAndIsBusyOnlyWhileFetching) {
   EXPECT_FALSE(m_Transfer->StillExecuting());
-  EXPECT_EQ(m_Transfer->OpenUrl(Url("/hello")), "hello\nworld");
+  EXPECT_EQ(m_Transfer->OpenUrl(Url("/hello"), kTimeLeft), "hello\nworld");
   EXPECT_TRUE(m_BusyDuringFetch);
   EXPECT_FALSE(m_Transfer->StillExecuting());
   // Cancel after a finished fetch changes nothing for the next one.
   m_Transfer->Cancel();
-  EXPECT_EQ(m_Transfer->OpenUrl(Url("/hello")), "hello\nworld");
+  EXPECT_EQ(m_Transfer->OpenUrl(Url("/hello"), kTimeLeft), "hello\nworld");
 }
 
 TEST_F(CurlTransferTest, ReusesItsConnectionBetweenFetches) {
-  for (int i = 0; i < 3; ++i) m_Transfer->OpenUrl(Url("/hello"));
+  for (int i = 0; i < 3; ++i) m_Transfer->OpenUrl(Url("/hello"), kTimeLeft);
   std::lock_guard lock(m_Mutex);
   ASSERT_EQ(m_ClientPorts.size(), 3u);
   EXPECT_EQ(m_ClientPorts[1], m_ClientPorts[0]);
@@ -113,7 +118,7 @@ TEST_F(CurlTransferTest, ReusesItsConnectionBetweenFetches) {
 
 TEST_F(CurlTransferTest, ErrorStatusRaisesTransferFailedWithStatusAndFirstLine) {
   try {
-    m_Transfer->OpenUrl(Url("/gone"));
+    m_Transfer->OpenUrl(Url("/gone"), kTimeLeft);
     FAIL() << "no error for a 404";
   } catch (const Error& error) {
     EXPECT_EQ(error.Code(), ErrorCode::TransferFailed);
@@ -122,25 +127,25 @@ TEST_F(CurlTransferTest, ErrorStatusRaisesTransferFailedWithStatusAndFirstLine) 
     EXPECT_EQ(message.find("second line"), std::string::npos) << message;
   }
   EXPECT_FALSE(m_Transfer->StillExecuting());
-  EXPECT_EQ(m_Transfer->OpenUrl(Url("/hello")), "hello\nworld");
+  EXPECT_EQ(m_Transfer->OpenUrl(Url("/hello"), kTimeLeft), "hello\nworld");
 }
 
 TEST_F(CurlTransferTest, OversizedBodiesAndOtherSchemesAreRefused) {
   try {
-    m_Transfer->OpenUrl(Url("/huge"));
+    m_Transfer->OpenUrl(Url("/huge"), kTimeLeft);
     FAIL() << "no error for a 2 MiB body";
   } catch (const Error& error) {
     EXPECT_EQ(error.Code(), ErrorCode::TransferFailed);
     EXPECT_NE(std::string(error.what()).find("larger than 1 MiB"), std::string::npos);
   }
-  EXPECT_THROW(m_Transfer->OpenUrl("file:///etc/hostname"), Error);
+  EXPECT_THROW(m_Transfer->OpenUrl("file:///etc/hostname", kTimeLeft), Error);
 }
 
 TEST(CurlTransfer, RefusedConnectionRaisesCurlsMessage) {
   const LoopbackSocket closed(/*listening=*/false);
   CurlTransfer transfer;
   try {
-    transfer.OpenUrl(closed.Url());
+    transfer.OpenUrl(closed.Url(), kTimeLeft);
     FAIL() << "no error for a refused connection";
   } catch (const Error& error) {
     EXPECT_EQ(error.Code(), ErrorCode::TransferFailed);
@@ -161,13 +166,13 @@ TEST(CurlTransfer, CancelFromAnotherThreadEndsARunningFetch) {
   std::string message;
   std::thread fetch([&] {
     try {
-      transfer.OpenUrl(silent.Url());
+      transfer.OpenUrl(silent.Url(), kTimeLeft);
     } catch (const Error& error) {
       message = error.what();
     }
   });
   while (!transfer.StillExecuting()) std::this_thread::yield();
-  EXPECT_THROW(transfer.OpenUrl(silent.Url()), Error);  // one fetch at a time
+  EXPECT_THROW(transfer.OpenUrl(silent.Url(), kTimeLeft), Error);  // one fetch at a time
   transfer.Cancel();
   fetch.join();
   EXPECT_NE(message.find("cancelled"), std::string::npos) << message;
@@ -180,17 +185,84 @@ TEST(CurlTransfer, FetchesTheTimeServiceAnswer) {
   TimeService service(TimeServiceOptions{});
   service.Start();
   CurlTransfer transfer;
-  const std::string body = transfer.OpenUrl(service.BaseUrl() + "/times/nolvera.aspx?borvane=05007");
+  const std::string body = transfer.OpenUrl(service.BaseUrl() + "/times/nolvera.aspx?borvane=05007", kTimeLeft);
   EXPECT_EQ(body.size(), 28u);
   EXPECT_EQ(body.substr(0, 5), "05007");
   try {
-    transfer.OpenUrl(service.BaseUrl() + "/times/nolvera.aspx?borvane=5007");
+    transfer.OpenUrl(service.BaseUrl() + "/times/nolvera.aspx?borvane=5007", kTimeLeft);
     FAIL() << "no error for a refused stamp";
   } catch (const Error& error) {
     EXPECT_NE(std::string(error.what()).find("HTTP status 400: send stamp must be exactly five digits"),
               std::string::npos)
         << error.what();
   }
+}
+
+TEST(CurlTransfer, AStalledServiceFailsWithinTheDeadlineGiven) {
+  ::setenv("no_proxy", "127.0.0.1,localhost", 1);
+  ::setenv("NO_PROXY", "127.0.0.1,localhost", 1);
+  // Accepts (in the backlog) and never answers.
+  const LoopbackSocket stalled(/*listening=*/true);
+  CurlTransfer transfer;
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_THROW(transfer.OpenUrl(stalled.Url(), std::chrono::milliseconds(300)), Error);
+  const auto took = std::chrono::steady_clock::now() - start;
+  EXPECT_GE(took, std::chrono::milliseconds(250));
+  EXPECT_LT(took, std::chrono::seconds(3)) << "the 10 s limit was used instead of the deadline";
+}
+
+// A stand-in HTTP proxy on loopback: accepts one connection, keeps the
+// request line and answers "via proxy".
+class StubProxy {
+ public:
+  StubProxy() : m_Listener(/*listening=*/true) {
+    m_Thread = std::thread([this] {
+      const int client = ::accept(m_Listener.Fd(), nullptr, nullptr);
+      if (client < 0) return;
+      std::string request;
+      char buffer[1024];
+      while (request.find("\r\n\r\n") == std::string::npos) {
+        const ssize_t got = ::recv(client, buffer, sizeof buffer, 0);
+        if (got <= 0) break;
+        request.append(buffer, static_cast<std::size_t>(got));
+      }
+      RequestLine = request.substr(0, request.find("\r\n"));
+      const std::string answer =
+          "HTTP/1.1 200 OK\r\nContent-Length: 9\r\nConnection: close\r\n\r\nvia proxy";
+      ::send(client, answer.data(), answer.size(), MSG_NOSIGNAL);
+      ::close(client);
+    });
+  }
+  // Wakes an accept that no request came to, so the test ends either way.
+  ~StubProxy() {
+    ::shutdown(m_Listener.Fd(), SHUT_RDWR);
+    m_Thread.join();
+  }
+  std::string Url() const { return m_Listener.Url(); }
+
+  std::string RequestLine;
+
+ private:
+  LoopbackSocket m_Listener;
+  std::thread m_Thread;
+};
+
+TEST(CurlTransfer, FetchesGoThroughTheProxyTheEnvironmentNames) {
+  StubProxy proxy;
+  ::setenv("http_proxy", proxy.Url().c_str(), 1);
+  ::setenv("no_proxy", "127.0.0.1,localhost", 1);
+  ::setenv("NO_PROXY", "127.0.0.1,localhost", 1);
+  std::string body;
+  {
+    CurlTransfer transfer;
+    // The host is never resolved here: the proxy is asked for it.
+    body = transfer.OpenUrl("http://time.example.invalid/times/nolvera.aspx?borvane=05007",
+                            kTimeLeft);
+  }
+  ::unsetenv("http_proxy");
+  EXPECT_EQ(body, "via proxy");
+  EXPECT_EQ(proxy.RequestLine,
+            "GET http://time.example.invalid/times/nolvera.aspx?borvane=05007 HTTP/1.1");
 }
 
 }  // namespace

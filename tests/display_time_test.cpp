@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <thread>
+
 #include "client/panel_texts.h"
 #include "container/error.h"
 #include "support/answers.h"
@@ -86,15 +89,14 @@ TEST(RangeTest, GivesUpAfterTheLastAttemptKeepingEarlierResults) {
   const std::string label2 = rig.panel.Label2.Caption();
   const std::string tag = rig.panel.sysTimer.Tag();
 
-  for (int i = 0; i < client::kMaxQueryAttempts + 1; ++i) {
-    rig.ScriptRoundTrip("2005-04-27 15:33:09.999", 10);
-  }
+  for (int i = 0; i < 4; ++i) rig.ScriptRoundTrip("2005-04-27 15:33:09.999", 10);
   std::vector<std::int16_t> pointer_at_delay;
   rig.panel.Label1.OnChange = [&] { pointer_at_delay.push_back(rig.panel.MousePointer()); };
   EXPECT_EQ(rig.panel.DisplayTime(), "");
 
-  EXPECT_EQ(rig.transfer.Urls.size(), 1u + client::kMaxQueryAttempts);
-  EXPECT_EQ(rig.transfer.Cancels, 1 + client::kMaxQueryAttempts);
+  // Three attempts, then the query gives up: the fourth answer stays unasked.
+  EXPECT_EQ(rig.transfer.Urls.size(), 1u + 3u);
+  EXPECT_EQ(rig.transfer.Cancels, 1 + 3);
   EXPECT_EQ(rig.panel.Label1.Caption(), panel::kDelayMessage);
   EXPECT_EQ(pointer_at_delay, std::vector<std::int16_t>{panel::kBusyPointer});
   EXPECT_EQ(rig.panel.MousePointer(), panel::kDefaultPointer);
@@ -160,13 +162,42 @@ TEST(Verdict, ReportsOffsetsBeyond100MsWithTheirSignAndSize) {
   }
 }
 
-TEST(Verdict, DifferentMinutesAreWrongEvenWhenOnly60MsApart) {
-  ClientRig rig;
-  rig.clock.Push(At(12, 0, 0, 30));
-  rig.transfer.PushBody(MakeAnswer("00030", "2005-04-27 11:59:59.970"));
-  rig.clock.Push(At(12, 0, 0, 30));
+TEST(Verdict, ReadingsEitherSideOfAMinuteHourOrDayAreComparedAsInstants) {
+  struct Row {
+    SystemTime received;
+    const char* service;
+    const char* line;
+  };
+  SystemTime next_day = At(0, 0, 0, 50);
+  next_day.wDay = 28;
+  const Row rows[] = {
+      {At(12, 0, 0, 30), "2005-04-27 11:59:59.970", "[ 您的系统时间准确 感谢使用！ ]"},
+      {At(13, 0, 0, 10), "2005-04-27 12:59:59.900", "[ 您的系统时间比北京时间快110ms请校准！ ]"},
+      {next_day, "2005-04-27 23:59:59.900", "[ 您的系统时间比北京时间快150ms请校准！ ]"},
+      {At(12, 0, 59, 999), "2005-04-27 12:01:59.000", "[ 您的系统时间比北京时间慢59001ms请校准！ ]"},
+      {At(12, 1, 0, 0), "2005-04-27 12:00:00.000", "[ 您的系统时间不准确 请校准！ ]"},
+      {At(11, 59, 0, 0), "2005-04-27 12:00:00.000", "[ 您的系统时间不准确 请校准！ ]"},
+  };
+  for (const Row& row : rows) {
+    ClientRig rig;
+    rig.Script(row.received, row.service, row.received);  // round trip 0
+    rig.panel.DisplayTime();
+    EXPECT_EQ(rig.panel.Label2.Caption(), row.line) << row.service;
+  }
+}
+
+TEST(Deadline, EveryAttemptGetsWhatIsLeftOfOneDeadlineForTheWholeQuery) {
+  ClientRig rig(8 * 3600, "http://time.example:8080", std::chrono::milliseconds(200));
+  for (int i = 0; i < 3; ++i) rig.ScriptRoundTrip("2005-04-27 15:33:09.999", 10);
+  // Each answer arrives 120 ms after it was asked for: the second attempt
+  // has 80 ms left, and no third one is started.
+  rig.transfer.DuringFetch = [] { std::this_thread::sleep_for(std::chrono::milliseconds(120)); };
   rig.panel.DisplayTime();
-  EXPECT_EQ(rig.panel.Label2.Caption(), "[ 您的系统时间不准确 请校准！ ]");
+  ASSERT_EQ(rig.transfer.TimesLeft.size(), 2u);
+  EXPECT_LE(rig.transfer.TimesLeft[0], std::chrono::milliseconds(200));
+  EXPECT_GT(rig.transfer.TimesLeft[0], std::chrono::milliseconds(100));
+  EXPECT_LE(rig.transfer.TimesLeft[1], std::chrono::milliseconds(80));
+  EXPECT_EQ(rig.panel.Label1.Caption(), panel::kDelayMessage);
 }
 
 TEST(Verdict, AnAccurateResultAfterAWarningKeepsTheWarningColour) {

@@ -4,8 +4,12 @@
 // The panel runs with --dry-run, so no click can touch the machine's clock.
 
 #include <gtest/gtest.h>
+#include <httplib.h>
 
+#include <atomic>
 #include <chrono>
+#include <condition_variable>
+#include <mutex>
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
@@ -117,12 +121,17 @@ TEST(PanelWindow, ARealClickOnTheQueryButtonAsksTheServiceAgainAndTheWindowClose
   if (!ToolsPresent()) GTEST_SKIP() << "xvfb-run and xdotool are needed (scripts/setup.sh installs them)";
   TimeService service(TimeServiceOptions{});
   service.Start();
-  // Creation runs the first query before the window is shown; the click
-  // must add one more.
+  // Creation runs the first query as the window is shown; the click must
+  // add one more.
   std::uint64_t before_click = 0;
   bool second = false;
   const Session s = RunSession(
-      service.BaseUrl(), [&] { before_click = service.TimeQueries(); },
+      service.BaseUrl(),
+      [&] {
+        // The window is up before its first query has necessarily arrived.
+        service.WaitForTimeQueries(1, std::chrono::seconds(120));
+        before_click = service.TimeQueries();
+      },
       [&] { second = service.WaitForTimeQueries(before_click + 1, std::chrono::seconds(120)); });
   service.Stop();
 
@@ -153,6 +162,89 @@ TEST(PanelWindow, ErrorsFromADeadServiceAreReportedWhileTheWindowStaysUp) {
   }
   EXPECT_EQ(reports, 2u) << s.PanelErr;
   EXPECT_NE(s.Result.Out.find("panel exit 0"), std::string::npos) << "it closed cleanly\n" << output;
+}
+
+// Answers a time query only when the test lets it (or after 30 s).
+class HeldService {
+ public:
+  HeldService() {
+    m_Server.Get("/times/nolvera.aspx", [this](const httplib::Request&, httplib::Response& res) {
+      ++Asked;
+      std::unique_lock lock(m_Mutex);
+      m_Released.wait_for(lock, std::chrono::seconds(30), [this] { return m_Let; });
+      Answered = true;
+      res.status = 503;
+      res.set_content("later", "text/plain");
+    });
+    m_Port = m_Server.bind_to_any_port("127.0.0.1");
+    m_Thread = std::thread([this] { m_Server.listen_after_bind(); });
+    while (!m_Server.is_running()) std::this_thread::yield();
+  }
+  ~HeldService() {
+    Let();
+    m_Server.stop();
+    m_Thread.join();
+  }
+  void Let() {
+    {
+      std::lock_guard lock(m_Mutex);
+      m_Let = true;
+    }
+    m_Released.notify_all();
+  }
+  std::string Url() const { return "http://127.0.0.1:" + std::to_string(m_Port); }
+
+  std::atomic<int> Asked{0};
+  std::atomic<bool> Answered{false};
+
+ private:
+  httplib::Server m_Server;
+  std::thread m_Thread;
+  int m_Port = 0;
+  std::mutex m_Mutex;
+  std::condition_variable m_Released;
+  bool m_Let = false;
+};
+
+TEST(PanelWindow, TheWindowIsPaintedWhileTheFirstQueryWaitsForTheService) {
+  if (!OnPath("xvfb-run")) GTEST_SKIP() << "xvfb-run is needed (scripts/setup.sh installs it)";
+  HeldService service;
+  const fs::path dir =
+      fs::temp_directory_path() / ("borvane-panel-held-" + std::to_string(::getpid()));
+  fs::remove_all(dir);
+  fs::create_directories(dir);
+  // The program prints its first frame and closes the window then.
+  std::ofstream(dir / "run.sh") << "cd \"$DIR\"\n"
+                                   "BORVANE_PANEL_FIRST_FRAME_EXIT=1 \"$BORVANE\" panel --service "
+                                   "\"$URL\" --dry-run >panel.out 2>panel.err\n"
+                                   "echo \"panel exit $?\"\n";
+  ProcessResult result;
+  std::thread runner([&] {
+    result = RunProcess({"/usr/bin/xvfb-run", "-a", "-s", "-screen 0 640x480x24", "/bin/bash",
+                         (dir / "run.sh").string()},
+                        {"BORVANE=" BORVANE_BINARY, "URL=" + service.Url(), "DIR=" + dir.string(),
+                         "no_proxy=127.0.0.1", "NO_PROXY=127.0.0.1", "ASAN_OPTIONS=detect_leaks=0"},
+                        240);
+  });
+  bool painted_while_waiting = false;
+  const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+  while (std::chrono::steady_clock::now() < end && !service.Answered) {
+    if (Slurp(dir / "panel.out").find("first frame after") != std::string::npos) {
+      // Still waiting: the service holds its answer, and the query has not
+      // given up by its own deadline either (that would be reported).
+      painted_while_waiting = service.Asked > 0 && !service.Answered &&
+                              Slurp(dir / "panel.err").find("borvane:") == std::string::npos;
+      break;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  service.Let();
+  runner.join();
+  const std::string err = Slurp(dir / "panel.err");
+  fs::remove_all(dir);
+  EXPECT_TRUE(painted_while_waiting) << "no frame while the query was pending\n"
+                                     << result.Out << result.Err << err;
+  EXPECT_NE(result.Out.find("panel exit 0"), std::string::npos) << result.Out << result.Err << err;
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <sys/prctl.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -124,12 +125,15 @@ TEST(PosixClock, SettingIsRefusedWithoutCapSysTime) {
     // The current reading: the least harmful record, should the kernel ever
     // accept it despite the check above.
     const SystemTime now = clock.Now();
-    const bool refused = clock.SetLocalTime(now) == 0 &&
+    timespec instant{};
+    ::clock_gettime(CLOCK_REALTIME, &instant);
+    const std::int64_t now_ms = std::int64_t{instant.tv_sec} * 1000 + instant.tv_nsec / 1'000'000;
+    const bool refused = clock.SetLocalTime(now, now_ms) == 0 &&
                          clock.LastError() == std::strerror(EPERM);
     SystemTime invalid = now;
     invalid.wMonth = 2;
     invalid.wDay = 30;
-    const bool invalid_refused = clock.SetLocalTime(invalid) == 0 &&
+    const bool invalid_refused = clock.SetLocalTime(invalid, now_ms) == 0 &&
                                  clock.LastError() == "not a valid date and time";
     ::_exit(refused && invalid_refused ? kRefused : kWrongAnswer);
   }

@@ -35,9 +35,12 @@ SystemTime WindowsClock::Now() {
   return FromPlatform(now);
 }
 
-std::int32_t WindowsClock::SetLocalTime(const SystemTime& time) {
-  const SYSTEMTIME wanted = ToPlatform(time);
-  return ::SetLocalTime(&wanted) ? 1 : 0;
+std::int32_t WindowsClock::SetLocalTime(const SystemTime&, std::int64_t utc_milliseconds) {
+  if (utc_milliseconds < 0) return 0;
+  SystemTime utc = CivilFromSeconds(utc_milliseconds / 1000);
+  utc.wMilliseconds = static_cast<std::int16_t>(utc_milliseconds % 1000);
+  const SYSTEMTIME wanted = ToPlatform(utc);
+  return ::SetSystemTime(&wanted) ? 1 : 0;
 }
 
 std::int32_t WindowsClock::UtcOffsetSeconds(std::int64_t utc_seconds) {

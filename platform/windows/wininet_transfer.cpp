@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <wininet.h>
 
+#include <chrono>
 #include <memory>
 
 #include "container/error.h"
@@ -41,8 +42,20 @@ WinInetTransfer::~WinInetTransfer() {
   if (m_Session != nullptr) ::InternetCloseHandle(m_Session);
 }
 
-std::string WinInetTransfer::OpenUrl(const std::string& url) {
+std::string WinInetTransfer::OpenUrl(const std::string& url, std::chrono::milliseconds time_left) {
   if (m_Session == nullptr) RaiseTransfer("cannot open an internet session", ::GetLastError());
+  using SteadyClock = std::chrono::steady_clock;
+  const SteadyClock::time_point deadline = SteadyClock::now() + time_left;
+  // Each wait of this fetch is bounded by what is left of the caller's
+  // deadline, and the whole fetch by the deadline itself (checked between reads).
+  const auto bound = [](DWORD limit, std::chrono::milliseconds left) {
+    const long long ms = left.count() < 1 ? 1 : left.count();
+    return ms < static_cast<long long>(limit) ? static_cast<DWORD>(ms) : limit;
+  };
+  DWORD connect = bound(kConnectTimeoutMs, time_left);
+  DWORD receive = bound(kReceiveTimeoutMs, time_left);
+  ::InternetSetOptionW(m_Session, INTERNET_OPTION_CONNECT_TIMEOUT, &connect, sizeof connect);
+  ::InternetSetOptionW(m_Session, INTERNET_OPTION_RECEIVE_TIMEOUT, &receive, sizeof receive);
   const DWORD flags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE |
                       INTERNET_FLAG_PRAGMA_NOCACHE | INTERNET_FLAG_NO_COOKIES |
                       INTERNET_FLAG_NO_UI;
@@ -67,6 +80,9 @@ std::string WinInetTransfer::OpenUrl(const std::string& url) {
     }
     if (read == 0) break;
     body.append(buffer, read);
+    if (SteadyClock::now() > deadline) {
+      throw Error(ErrorCode::TransferFailed, "reading the answer from " + url + " timed out");
+    }
   }
   return body;
 }

@@ -41,10 +41,11 @@ SystemTime At(int hour, int minute, int second, int ms) {
   return clock.Now();
 }
 
-ClientRig::ClientRig(std::int32_t utc_offset_seconds, std::string service_url)
+ClientRig::ClientRig(std::int32_t utc_offset_seconds, std::string service_url,
+                     std::chrono::milliseconds query_deadline)
     : clock(utc_offset_seconds),
       loop(site.Clock),
-      panel(site, ClientServices{clock, transfer, std::move(service_url)}) {
+      panel(site, ClientServices{clock, transfer, std::move(service_url), query_deadline}) {
   site.DisplayName = "client1";
 }
 

@@ -2,6 +2,7 @@
 // Well-formed answers of the time service for the client's tests, built by
 // inverting the client's decoder, plus a rig that wires a client to fakes.
 
+#include <chrono>
 #include <cstdint>
 #include <ostream>
 #include <string>
@@ -36,7 +37,8 @@ SystemTime At(int hour, int minute, int second, int ms);
 // text metrics, a manual loop).
 struct ClientRig {
   explicit ClientRig(std::int32_t utc_offset_seconds = 8 * 3600,
-                     std::string service_url = "http://time.example:8080");
+                     std::string service_url = "http://time.example:8080",
+                     std::chrono::milliseconds query_deadline = kQueryDeadline);
 
   // Scripts one attempt: the first reading `sent`, an answer that echoes
   // its stamp and carries `service_time`, the second reading `received`.

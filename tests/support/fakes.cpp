@@ -26,13 +26,17 @@ SystemTime FakeClock::Now() {
   return m_Last;
 }
 
-std::int32_t FakeClock::SetLocalTime(const SystemTime& time) {
-  Settings.push_back(time);
+std::int32_t FakeClock::SetLocalTime(const SystemTime& record, std::int64_t utc_milliseconds) {
+  Settings.push_back(record);
+  Instants.push_back(utc_milliseconds);
   return SetResult;
 }
 
-std::string ScriptedTransfer::OpenUrl(const std::string& url) {
+std::string ScriptedTransfer::OpenUrl(const std::string& url,
+                                      std::chrono::milliseconds time_left) {
   Urls.push_back(url);
+  TimesLeft.push_back(time_left);
+  if (DuringFetch) DuringFetch();
   if (m_Script.empty()) throw Error(ErrorCode::TransferFailed, "no answer scripted");
   Step step = std::move(m_Script.front());
   m_Script.pop_front();

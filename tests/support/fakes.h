@@ -2,7 +2,9 @@
 // Fakes of the clock and the HTTP transfer, so every time check runs
 // exactly, without the network or the real clock.
 
+#include <chrono>
 #include <cstdint>
+#include <functional>
 #include <deque>
 #include <optional>
 #include <string>
@@ -25,13 +27,16 @@ class FakeClock final : public Clock {
   void Push(int hour, int minute, int second, int ms);
 
   SystemTime Now() override;
-  std::int32_t SetLocalTime(const SystemTime& time) override;
-  std::int32_t UtcOffsetSeconds(std::int64_t) override { return m_Offset; }
+  std::int32_t SetLocalTime(const SystemTime& record, std::int64_t utc_milliseconds) override;
+  std::int32_t UtcOffsetSeconds(std::int64_t utc) override { return Zone ? Zone(utc) : m_Offset; }
 
   void SetOffset(std::int32_t seconds) { m_Offset = seconds; }
+  // When set, the zone's offset at each UTC instant, instead of the fixed one.
+  std::function<std::int32_t(std::int64_t)> Zone;
   // What SetLocalTime answers; non-zero means the setting was accepted.
   std::int32_t SetResult = 1;
   std::vector<SystemTime> Settings;
+  std::vector<std::int64_t> Instants;  // ms since 1970 UTC, one per setting
   int Reads = 0;
 
  private:
@@ -48,12 +53,15 @@ class ScriptedTransfer final : public Transfer {
   void PushError(std::string message) { m_Script.push_back(Step{{}, std::move(message)}); }
 
   bool StillExecuting() override { return Busy; }
-  std::string OpenUrl(const std::string& url) override;
+  std::string OpenUrl(const std::string& url, std::chrono::milliseconds time_left) override;
   void Cancel() override { ++Cancels; }
 
   bool Busy = false;
   int Cancels = 0;
   std::vector<std::string> Urls;
+  std::vector<std::chrono::milliseconds> TimesLeft;  // what each fetch was given
+  // Runs inside each fetch before it answers, e.g. to let time pass.
+  std::function<void()> DuringFetch;
 
  private:
   struct Step {
