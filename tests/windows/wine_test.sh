@@ -102,20 +102,20 @@ case "$step" in
       return 1
     }
     # Headless: Wine's null graphics driver still paints windows and reads
-    # them back. The panel names Latin faces (Arial, MS Sans Serif) for
-    # Chinese texts: link the CJK face behind them, in this prefix only.
+    # them back. The panel names Latin faces (Arial, MS Sans Serif) for its
+    # Chinese texts; Wine's own fonts have no CJK glyphs and it links no
+    # face behind them, so in this prefix only the two names stand for the
+    # CJK face, which has Latin letters too.
     cp /usr/share/fonts/truetype/wqy/wqy-microhei.ttc "$WINEPREFIX/drive_c/windows/Fonts/"
-    link="wqy-microhei.ttc,WenQuanYi Micro Hei"
-    link_hex=$(printf '%s\0\0' "$link" | iconv -t UTF-16LE | od -An -tx1 -v | tr -s ' \n' ',,' | sed 's/^,//; s/,$//')
     {
       printf 'Windows Registry Editor Version 5.00\r\n\r\n'
       printf '[HKEY_CURRENT_USER\\Software\\Wine\\Drivers]\r\n"Graphics"="null"\r\n\r\n'
-      printf '[HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows NT\\CurrentVersion\\FontLink\\SystemLink]\r\n'
-      for face in "Arial" "MS Sans Serif" "Microsoft Sans Serif" "Tahoma"; do
-        printf '"%s"=hex(7):%s\r\n' "$face" "$link_hex"
-      done
+      printf '[HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows NT\\CurrentVersion\\FontSubstitutes]\r\n'
+      printf '"Arial"="WenQuanYi Micro Hei"\r\n"MS Sans Serif"="WenQuanYi Micro Hei"\r\n'
     } >"$work/host.reg"
     nocap timeout 60 wine regedit /S "$(winpath "$work/host.reg")"
+    # The driver is chosen when the wine server starts: let this one end.
+    nocap timeout 60 wineserver -w
 
     url=$(start_service "$work/queries.log" 0)
     echo "time service: $url"
