@@ -62,8 +62,10 @@ int wmain(int argc, wchar_t** argv) {
                      static_cast<double>(frequency.QuadPart) / calls);
   }
   std::sort(rounds.begin(), rounds.end());
-  std::printf("IViewObject::Draw 353x167 into a memory DC: best %.1f us, median %.1f us per call (%d calls a round)\n",
-              rounds.front(), rounds[2], calls);
+  std::printf(
+      "IViewObject::Draw 353x167 into a memory DC: best %.1f us, median %.1f us per call (%d calls "
+      "a round)\n",
+      rounds.front(), rounds[2], calls);
 
   ::SelectObject(dc, old);
   ::DeleteObject(bitmap);

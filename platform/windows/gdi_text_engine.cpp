@@ -9,6 +9,9 @@
 namespace borvane {
 
 namespace {
+// Texts whose coverage is kept; past this the store starts again (the
+// panel itself shows a couple of dozen).
+constexpr std::size_t kKeptTexts = 256;
 // Points to pixels at the panel's design resolution (15 twips a pixel),
 // whatever the screen's own setting: the panel's parts are placed in
 // pixels at that resolution too.
@@ -19,15 +22,19 @@ GdiTextEngine::GdiTextEngine() : m_Dc(::CreateCompatibleDC(nullptr)) {
   if (!m_Dc) throw std::runtime_error("CreateCompatibleDC failed");
 }
 
-HFONT GdiTextEngine::FontFor(const Font& font) {
+GdiTextEngine::FontKey GdiTextEngine::KeyOf(const Font& font) {
   // Character height (negative: without internal leading), in pixels.
   const long height = -std::lround(font.Size * kDotsPerInch / 72.0);
-  const auto key = std::make_tuple(font.Name, height, font.Bold, font.Italic, font.Underline,
-                                   font.Strikethrough);
+  return std::make_tuple(font.Name, height, font.Bold, font.Italic, font.Underline,
+                         font.Strikethrough);
+}
+
+HFONT GdiTextEngine::FontFor(const Font& font) {
+  const FontKey key = KeyOf(font);
   auto found = m_Fonts.find(key);
   if (found != m_Fonts.end()) return found->second.get();
   LOGFONTW description{};
-  description.lfHeight = height;
+  description.lfHeight = std::get<1>(key);
   description.lfWeight = font.Bold ? FW_BOLD : FW_NORMAL;
   description.lfItalic = font.Italic;
   description.lfUnderline = font.Underline;
@@ -59,8 +66,21 @@ Size GdiTextEngine::Measure(std::string_view text, const Font& font) {
 
 void GdiTextEngine::Draw(Image& target, Point origin, const Rect& clip, std::string_view text,
                          const Font& font, Colour colour) {
+  auto key = std::make_pair(std::string(text), KeyOf(font));
+  auto found = m_Coverage.find(key);
+  if (found == m_Coverage.end()) {
+    if (m_Coverage.size() >= kKeptTexts) m_Coverage.clear();
+    found = m_Coverage.emplace(std::move(key), Render(text, font)).first;
+  }
+  const Coverage& coverage = found->second;
+  if (coverage.Mask.empty()) return;
+  target.BlendMask(origin, coverage.Mask.data(), coverage.Width, coverage.Height, coverage.Width,
+                   colour, clip);
+}
+
+GdiTextEngine::Coverage GdiTextEngine::Render(std::string_view text, const Font& font) {
   const Size size = Measure(text, font);
-  if (size.Width <= 0 || size.Height <= 0) return;
+  if (size.Width <= 0 || size.Height <= 0) return {};
   // Italic glyphs lean past their advance: leave room on the right.
   const std::int32_t width = size.Width + (font.Italic ? size.Height / 2 : 0);
   BITMAPINFO info{};
@@ -74,7 +94,9 @@ void GdiTextEngine::Draw(Image& target, Point origin, const Rect& clip, std::str
   GdiObject<HBITMAP> bitmap(
       ::CreateDIBSection(m_Dc.get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
   if (!bitmap || bits == nullptr) throw std::runtime_error("CreateDIBSection failed");
-  std::vector<std::uint8_t> mask(static_cast<std::size_t>(width) * size.Height);
+  Coverage coverage{width, size.Height,
+                    std::vector<std::uint8_t>(static_cast<std::size_t>(width) * size.Height)};
+  std::vector<std::uint8_t>& mask = coverage.Mask;
   {
     // White text on black: the green channel is the glyphs' coverage.
     const Selection selected_bitmap(m_Dc.get(), bitmap.get());
@@ -91,7 +113,7 @@ void GdiTextEngine::Draw(Image& target, Point origin, const Rect& clip, std::str
       mask[i] = static_cast<std::uint8_t>((pixels[i] >> 8) & 0xFFu);
     }
   }
-  target.BlendMask(origin, mask.data(), width, size.Height, width, colour, clip);
+  return coverage;
 }
 
 }  // namespace borvane

@@ -18,8 +18,8 @@ VARIANT AmbientValue(IDispatch* ambient, DISPID id) {
   VARIANT value;
   ::VariantInit(&value);
   DISPPARAMS none{nullptr, nullptr, 0, 0};
-  if (FAILED(ambient->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYGET, &none,
-                             &value, nullptr, nullptr))) {
+  if (FAILED(ambient->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYGET, &none, &value,
+                             nullptr, nullptr))) {
     ::VariantClear(&value);
   }
   return value;
@@ -67,7 +67,8 @@ void ClientControl::ReadAmbient(DISPID id) {
   if (all || id == DISPID_AMBIENT_DISPLAYNAME) {
     VARIANT name = AmbientValue(ambient.Get(), DISPID_AMBIENT_DISPLAYNAME);
     if (V_VT(&name) == VT_BSTR && V_BSTR(&name) != nullptr) {
-      m_Panel->SetDisplayName(Narrow(V_BSTR(&name), static_cast<int>(::SysStringLen(V_BSTR(&name)))));
+      m_Panel->SetDisplayName(
+          Narrow(V_BSTR(&name), static_cast<int>(::SysStringLen(V_BSTR(&name)))));
     }
     ::VariantClear(&name);
   }

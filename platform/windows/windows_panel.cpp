@@ -11,9 +11,13 @@ WindowsPanel::WindowsPanel(const std::string& service_url)
   };
 }
 
-WindowsPanel::~WindowsPanel() { m_Loop.Attach(nullptr); }
+WindowsPanel::~WindowsPanel() {
+  m_Loop.Attach(nullptr);
+}
 
-void WindowsPanel::Initialize() { m_Panel.Initialize(); }
+void WindowsPanel::Initialize() {
+  m_Panel.Initialize();
+}
 
 std::string WindowsPanel::DisplayTime() {
   const std::string result = m_Panel.DisplayTime();
@@ -39,8 +43,8 @@ Image WindowsPanel::Frame() const {
   const Label& status = m_Panel.Label2;
   const Rect area = Intersect(status.PixelRect(), frame.Bounds());
   frame.Fill(area, ToPixel(m_Panel.xpgroupbox1.BackColor()));
-  m_Text.Draw(frame, {area.X, area.Y}, area, m_ErrorLine, status.Font() ? *status.Font() : FallbackFont(),
-              status.ForeColor());
+  m_Text.Draw(frame, {area.X, area.Y}, area, m_ErrorLine,
+              status.Font() ? *status.Font() : FallbackFont(), status.ForeColor());
   return frame;
 }
 

@@ -204,7 +204,8 @@ void CompareWithSnapshot(const Capture& window, const Picture& snapshot) {
     for (int y = region.Area.top; y < region.Area.bottom; ++y) {
       for (int x = region.Area.left; x < region.Area.right; ++x) {
         if (Inside(region.Hole, x, y)) continue;
-        const std::uint32_t rgba = snapshot.Pixels[static_cast<std::size_t>(y) * snapshot.Width + x];
+        const std::uint32_t rgba =
+            snapshot.Pixels[static_cast<std::size_t>(y) * snapshot.Width + x];
         const std::uint32_t expected =
             ((rgba & 0xFFu) << 16) | (rgba & 0xFF00u) | ((rgba >> 16) & 0xFFu);
         if (window.At(x, y) != expected) {
@@ -296,7 +297,8 @@ void CheckPersistence(IUnknown* hosted) {
 
   // Stream: saved from the hosted control, loaded into a new one.
   IPersistStreamInit* saver = nullptr;
-  CHECK(SUCCEEDED(hosted->QueryInterface(IID_IPersistStreamInit, reinterpret_cast<void**>(&saver))));
+  CHECK(
+      SUCCEEDED(hosted->QueryInterface(IID_IPersistStreamInit, reinterpret_cast<void**>(&saver))));
   IStream* stream = nullptr;
   CHECK(SUCCEEDED(::CreateStreamOnHGlobal(nullptr, TRUE, &stream)));
   if (saver != nullptr && stream != nullptr) {
@@ -307,8 +309,8 @@ void CheckPersistence(IUnknown* hosted) {
     stream->Seek(start, STREAM_SEEK_SET, nullptr);
     IUnknown* loaded = NewControl();
     IPersistStreamInit* loader = nullptr;
-    if (loaded != nullptr &&
-        SUCCEEDED(loaded->QueryInterface(IID_IPersistStreamInit, reinterpret_cast<void**>(&loader)))) {
+    if (loaded != nullptr && SUCCEEDED(loaded->QueryInterface(IID_IPersistStreamInit,
+                                                              reinterpret_cast<void**>(&loader)))) {
       CHECK(SUCCEEDED(loader->Load(stream)));
       const SIZEL got = ExtentOf(loaded);
       CHECK(got.cx == 8000 && got.cy == 3000);
@@ -323,7 +325,8 @@ void CheckPersistence(IUnknown* hosted) {
   // elements, which give text.
   MemoryBag bag;
   IPersistPropertyBag* bag_saver = nullptr;
-  CHECK(SUCCEEDED(hosted->QueryInterface(IID_IPersistPropertyBag, reinterpret_cast<void**>(&bag_saver))));
+  CHECK(SUCCEEDED(
+      hosted->QueryInterface(IID_IPersistPropertyBag, reinterpret_cast<void**>(&bag_saver))));
   if (bag_saver != nullptr) {
     CHECK(SUCCEEDED(bag_saver->Save(&bag, TRUE, TRUE)));
     bag_saver->Release();
@@ -339,8 +342,8 @@ void CheckPersistence(IUnknown* hosted) {
   for (MemoryBag* source : {&bag, &page}) {
     IUnknown* loaded = NewControl();
     IPersistPropertyBag* loader = nullptr;
-    if (loaded != nullptr &&
-        SUCCEEDED(loaded->QueryInterface(IID_IPersistPropertyBag, reinterpret_cast<void**>(&loader)))) {
+    if (loaded != nullptr && SUCCEEDED(loaded->QueryInterface(IID_IPersistPropertyBag,
+                                                              reinterpret_cast<void**>(&loader)))) {
       CHECK(SUCCEEDED(loader->Load(source, nullptr)));
       const SIZEL got = ExtentOf(loaded);
       if (source == &bag) {
@@ -375,7 +378,8 @@ std::wstring WindowText(HWND window) {
 void CheckHourly(const std::wstring& dir) {
   // Ask for the service that answers hh:59:59, and wait for its address.
   const std::wstring ready = dir + L"\\ready";
-  HANDLE marker = ::CreateFileW(ready.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  HANDLE marker =
+      ::CreateFileW(ready.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
   CHECK(marker != INVALID_HANDLE_VALUE);
   ::CloseHandle(marker);
   std::string url;
@@ -399,9 +403,8 @@ void CheckHourly(const std::wstring& dir) {
   // The re-check comes on the first tick past the hour, then 校准 runs
   // because 每小时校准 is ticked, and this process may not set the clock.
   const std::wstring refusal = Widen("[ SetLocalTime()错误");
-  const bool refused = PumpUntil(12000, [&] {
-    return window != nullptr && WindowText(window).rfind(refusal, 0) == 0;
-  });
+  const bool refused = PumpUntil(
+      12000, [&] { return window != nullptr && WindowText(window).rfind(refusal, 0) == 0; });
   if (!refused) std::printf("  status line: %s\n", Narrow(WindowText(window).c_str()).c_str());
   CHECK(refused);
   // Creation asked once; the re-check and the clock setting once each.
@@ -412,10 +415,11 @@ void CheckHourly(const std::wstring& dir) {
   FILETIME after{};
   ::GetSystemTimeAsFileTime(&after);
   const auto as_ms = [](const FILETIME& t) {
-    return static_cast<long long>((static_cast<ULONGLONG>(t.dwHighDateTime) << 32 | t.dwLowDateTime) / 10000);
+    return static_cast<long long>(
+        (static_cast<ULONGLONG>(t.dwHighDateTime) << 32 | t.dwLowDateTime) / 10000);
   };
-  const long long drift = as_ms(after) - as_ms(before) -
-                          static_cast<long long>(::GetTickCount64() - ticks_before);
+  const long long drift =
+      as_ms(after) - as_ms(before) - static_cast<long long>(::GetTickCount64() - ticks_before);
   CHECK(drift > -2000 && drift < 2000);
   ::DestroyWindow(top);
 }
@@ -472,8 +476,8 @@ int wmain(int argc, wchar_t** argv) {
   if (view != nullptr) {
     MemoryPicture drawn;
     const RECTL bounds{0, 0, kWidth, kHeight};
-    CHECK(view->Draw(DVASPECT_CONTENT, -1, nullptr, nullptr, nullptr, drawn.Dc(), &bounds,
-                     nullptr, nullptr, 0) == S_OK);
+    CHECK(view->Draw(DVASPECT_CONTENT, -1, nullptr, nullptr, nullptr, drawn.Dc(), &bounds, nullptr,
+                     nullptr, 0) == S_OK);
     const Capture again = BitBltOf(host);
     const Capture through_draw = drawn.Read();
     CHECK(through_draw.Pixels == again.Pixels);
@@ -496,7 +500,8 @@ int wmain(int argc, wchar_t** argv) {
     PumpUntil(5000, [&] { return Queries(query_log) > before; });
     Pump(1000);
     const unsigned long after = Queries(query_log);
-    if (after != before + 1) std::printf("  queries before the click %lu, after %lu\n", before, after);
+    if (after != before + 1)
+      std::printf("  queries before the click %lu, after %lu\n", before, after);
     CHECK(after == before + 1);
   }
 
