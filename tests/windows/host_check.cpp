@@ -9,6 +9,7 @@
 //     service (QUERY_LOG: the service's --report-queries lines);
 //   - IViewObject::Draw into a memory DC gives the window's picture;
 //   - stream and property-bag persistence keep what was stored;
+//   - with no service, the failed first query shows in the status line;
 //   - the hourly re-check fires through the tick: the host asks for a
 //     service answering hh:59:59 by writing HOURLY_DIR\ready, reads its
 //     address from HOURLY_DIR\url and expects the clock-setting refusal in
@@ -375,6 +376,22 @@ std::wstring WindowText(HWND window) {
   return text;
 }
 
+// A service that is not there: creation still gives a panel, and the
+// failed first query shows in its status line with its error number.
+void CheckDeadService() {
+  ::SetEnvironmentVariableW(L"BORVANE_SERVICE_URL", L"http://127.0.0.1:9");
+  HWND top = nullptr;
+  HWND host = MakeHost(top);
+  HWND window = host != nullptr ? ::GetWindow(host, GW_CHILD) : nullptr;
+  CHECK(window != nullptr);
+  const std::wstring status = window != nullptr ? WindowText(window) : L"";
+  if (status.find(L"(35750)") == std::wstring::npos) {
+    std::printf("  status line with no service: %s\n", Narrow(status.c_str()).c_str());
+  }
+  CHECK(status.find(L"(35750)") != std::wstring::npos);
+  ::DestroyWindow(top);
+}
+
 void CheckHourly(const std::wstring& dir) {
   // Ask for the service that answers hh:59:59, and wait for its address.
   const std::wstring ready = dir + L"\\ready";
@@ -510,6 +527,7 @@ int wmain(int argc, wchar_t** argv) {
   if (object != nullptr) object->Release();
   control->Release();
 
+  CheckDeadService();
   CheckHourly(argv[3]);
 
   // Everything goes with the host.
