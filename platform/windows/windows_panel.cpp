@@ -20,9 +20,15 @@ void WindowsPanel::Initialize() {
 }
 
 std::string WindowsPanel::DisplayTime() {
-  const std::string result = m_Panel.DisplayTime();
-  if (Changed) Changed();
-  return result;
+  // What the query showed before an error stays, and is shown.
+  try {
+    std::string result = m_Panel.DisplayTime();
+    if (Changed) Changed();
+    return result;
+  } catch (...) {
+    if (Changed) Changed();
+    throw;
+  }
 }
 
 std::string WindowsPanel::DeCrypt(Variant& texti, Variant& salasana) {
