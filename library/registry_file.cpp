@@ -87,14 +87,23 @@ RegistryFile RegistryFile::FromText(std::string_view text, const std::string& or
     // Files edited on the other platform end their lines in CR LF.
     if (line.ends_with('\r')) line.remove_suffix(1);
     if (line.empty()) continue;
-    if (line.size() >= 2 && line.front() == '[' && line.back() == ']') {
+    // What ToText could not have written (a stray carriage return in a
+    // name, a '[' line that is no key) is damage, not data.
+    const auto damaged = [&] {
+      return std::runtime_error(origin + ":" + std::to_string(number) + ": not a registry line");
+    };
+    if (line.front() == '[') {
+      if (line.size() < 2 || line.back() != ']' || line.find('\r') != std::string_view::npos) {
+        throw damaged();
+      }
       key = std::string(line.substr(1, line.size() - 2));
       registry.CreateKey(key);
       continue;
     }
     const auto equals = line.find('=');
-    if (key.empty() || equals == std::string_view::npos) {
-      throw std::runtime_error(origin + ":" + std::to_string(number) + ": not a registry line");
+    if (key.empty() || equals == std::string_view::npos ||
+        line.substr(0, equals).find('\r') != std::string_view::npos) {
+      throw damaged();
     }
     registry.SetValue(key, std::string(line.substr(0, equals)),
                       Unescape(std::string(line.substr(equals + 1))));

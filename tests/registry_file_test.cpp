@@ -74,7 +74,8 @@ TEST_F(RegistryFileTest, ReadsCrLfLinesAndNamesTheLineOfADamagedFile) {
   };
   for (const Damaged& row : {Damaged{"no key before this line\n", "registry:1:"},
                              Damaged{"[a]\nx=1\n[b]\nfragm", "registry:4:"},
-                             Damaged{"[a]\r\n\r\n[b\r\n", "registry:3:"}}) {
+                             Damaged{"[a]\r\n\r\n[b\r\n", "registry:3:"},
+                             Damaged{"[a]\nna\rme=1\n", "registry:2:"}}) {
     try {
       (void)RegistryFile::FromText(row.Text, "registry");
       ADD_FAILURE() << "read " << row.Text;
