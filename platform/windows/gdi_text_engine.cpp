@@ -1,5 +1,6 @@
 #include "platform/windows/gdi_text_engine.h"
 
+#include <algorithm>
 #include <cmath>
 #include <stdexcept>
 #include <vector>
@@ -23,8 +24,12 @@ GdiTextEngine::GdiTextEngine() : m_Dc(::CreateCompatibleDC(nullptr)) {
 }
 
 GdiTextEngine::FontKey GdiTextEngine::KeyOf(const Font& font) {
+  // Setters and stored data keep sizes within 1..2048 pt; a shared font
+  // changed behind their back is held there too, so the height stays defined.
+  const double points =
+      std::isnan(font.Size) ? kMinFontSize : std::clamp(font.Size, kMinFontSize, kMaxFontSize);
   // Character height (negative: without internal leading), in pixels.
-  const long height = -std::lround(font.Size * kDotsPerInch / 72.0);
+  const long height = -std::lround(points * kDotsPerInch / 72.0);
   return std::make_tuple(font.Name, height, font.Bold, font.Italic, font.Underline,
                          font.Strikethrough);
 }
