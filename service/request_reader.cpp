@@ -76,8 +76,10 @@ RequestsRead ReadRequests(std::string_view input, const RequestLimits& limits,
     parser->eager(false);
     error_code error;
     const std::size_t used = parser->put(boost::asio::const_buffer(rest.data(), rest.size()), error);
-    if (error == http::error::need_more) break;
-    if (error == http::error::header_limit) {
+    if (error == http::error::need_more && rest.size() < limits.HeaderBytes) break;
+    // The parser's own limit does not catch every incomplete header (folded
+    // lines slip past it), so the bytes waiting are held to it here as well.
+    if (error == http::error::need_more || error == http::error::header_limit) {
       refuse(431, "request header fields too large\n");
       break;
     }

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <iterator>
 #include <regex>
 #include <string>
 #include <vector>
@@ -90,6 +92,22 @@ TEST(RequestReader, GathersAtMostTheBatchOfPipelinedAnswers) {
   EXPECT_EQ(read.Answered, 32u);
   EXPECT_EQ(read.TimeQueries, 32u);
   EXPECT_EQ(read.Consumed, 32 * Get(kQuery).size());
+}
+
+TEST(RequestReader, WaitingBytesAreHeldToTheHeaderLimitWhateverTheParserSays) {
+  // Folded header lines on which the parser asks for more past its limit;
+  // the first byte is the fuzzer's split point, not part of the request.
+  std::ifstream file(BORVANE_SOURCE_DIR "/fuzz/corpus/service_request/folded_header_past_limit",
+                     std::ios::binary);
+  const std::string input((std::istreambuf_iterator<char>(file)), {});
+  ASSERT_GT(input.size(), 513u);
+  RequestLimits limits;
+  limits.RequestLineBytes = 256;
+  limits.HeaderBytes = 512;
+  std::string out;
+  const RequestsRead read = ReadRequests(std::string_view(input).substr(1), limits, AnswerSettings{}, out);
+  EXPECT_EQ(Statuses(out), std::vector<int>{431});
+  EXPECT_TRUE(read.Close);
 }
 
 TEST(RequestReader, RangesAreIgnoredAndTheAnswerIsWhole) {
