@@ -34,7 +34,10 @@ ServiceEndpoint::ServiceEndpoint(const std::string& url) {
     m_Url = NormaliseServiceUrl(chosen);
     return;
   }
-  m_Service = std::make_unique<TimeService>(TimeServiceOptions{});
+  // One loop is plenty for the one client of this process.
+  TimeServiceOptions options;
+  options.threads = 1;
+  m_Service = std::make_unique<TimeService>(options);
   m_Service->Start();
   m_Url = m_Service->BaseUrl();
 }

@@ -10,7 +10,9 @@ constexpr std::chrono::milliseconds kSweepPeriod{250};
 }  // namespace
 
 ServerLoop::ServerLoop(ConnectionSettings settings)
-    : m_Work(m_Context.get_executor()), m_Sweeper(m_Context), m_Settings(settings) {}
+    : m_Settings(settings), m_Work(m_Context.get_executor()), m_Sweeper(m_Context) {}
+
+ServerLoop::~ServerLoop() { m_Closing = true; }
 
 void ServerLoop::Run() { m_Context.run(); }
 
@@ -37,7 +39,7 @@ void ServerLoop::Remove(LoopConnection& connection) {
   last->m_Index = connection.m_Index;
   m_Connections.pop_back();
   // With no connection left the timer would only keep a stopping loop alive.
-  if (m_Connections.empty() && m_SweepArmed) m_Sweeper.cancel();
+  if (m_Connections.empty() && m_SweepArmed && !m_Closing) m_Sweeper.cancel();
 }
 
 void ServerLoop::ArmSweep() {

@@ -60,6 +60,9 @@ class LoopConnection {
 class ServerLoop {
  public:
   explicit ServerLoop(ConnectionSettings settings);
+  ~ServerLoop();
+  ServerLoop(const ServerLoop&) = delete;
+  ServerLoop& operator=(const ServerLoop&) = delete;
 
   boost::asio::io_context& Context() { return m_Context; }
   const ConnectionSettings& Settings() const { return m_Settings; }
@@ -81,14 +84,17 @@ class ServerLoop {
   void Sweep();
   void ArmSweep();
 
-  boost::asio::io_context m_Context{1};
-  boost::asio::executor_work_guard<boost::asio::io_context::executor_type> m_Work;
-  boost::asio::steady_timer m_Sweeper;
-  bool m_SweepArmed = false;
+  // Declared before the context: handlers it still holds when it goes (a
+  // connection handed over after the loop stopped) remove themselves here.
   ConnectionSettings m_Settings;
   LoopCounters m_Counters;
   std::vector<LoopConnection*> m_Connections;
   bool m_Stopping = false;
+  bool m_SweepArmed = false;
+  bool m_Closing = false;
+  boost::asio::io_context m_Context{1};
+  boost::asio::executor_work_guard<boost::asio::io_context::executor_type> m_Work;
+  boost::asio::steady_timer m_Sweeper;
 };
 
 }  // namespace borvane

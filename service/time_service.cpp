@@ -196,15 +196,17 @@ class TimeService::Server {
     }
   }
 
+  // Destroyed bottom up: the threads are joined by then, and whatever the
+  // loops still hold may use the counters and the TLS context above them.
   TimeServiceOptions m_Options;
+  std::atomic<int> m_Open{0};
+  std::atomic<std::uint64_t> m_TurnedAway{0};
+  std::optional<asio::ssl::context> m_Tls;
   std::vector<std::unique_ptr<ServerLoop>> m_Loops;
   std::optional<tcp::acceptor> m_Acceptor;
   std::optional<asio::steady_timer> m_RetryTimer;
-  std::optional<asio::ssl::context> m_Tls;
   std::vector<std::thread> m_Threads;
   std::size_t m_Next = 0;
-  std::atomic<int> m_Open{0};
-  std::atomic<std::uint64_t> m_TurnedAway{0};
 };
 
 TimeService::TimeService(TimeServiceOptions options) : m_Options(std::move(options)) {}
