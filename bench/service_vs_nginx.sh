@@ -87,7 +87,7 @@ load() {
   local rate p99 errors
   rate=$(awk '/Requests\/sec/ {print $2}' <<<"$out")
   p99=$(awk '$1 == "99%" {print $2}' <<<"$out")
-  errors=$(awk '/Socket errors/ {print $3, $5, $7, $9}' <<<"$out" | tr -d ',')
+  errors=$(awk '/Socket errors/ {print $4, $6, $8, $10}' <<<"$out" | tr -d ',')
   local non2xx
   non2xx=$(awk '/Non-2xx/ {print $4}' <<<"$out")
   echo "$rate $p99 ${errors:-0 0 0 0} ${non2xx:-0}"
