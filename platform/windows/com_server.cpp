@@ -10,6 +10,7 @@
 #include <memory>
 #include <new>
 #include <string>
+#include <vector>
 
 #include "client/client.h"
 #include "container/error.h"
@@ -99,11 +100,31 @@ LSTATUS WriteItems(const RegistrationData& data) {
   return ERROR_SUCCESS;
 }
 
+// Whether the text value reads as `expected`; paths and identifiers match
+// without regard to case, as the platform's do.
+bool ValueIs(const RegistryValue& expected) {
+  wchar_t buffer[1024];
+  DWORD bytes = sizeof buffer;
+  const LSTATUS status = ::RegGetValueW(
+      HKEY_CLASSES_ROOT, Widen(expected.Key).c_str(),
+      expected.Name.empty() ? nullptr : Widen(expected.Name).c_str(), RRF_RT_REG_SZ, nullptr,
+      buffer, &bytes);
+  if (status != ERROR_SUCCESS) return false;
+  const std::wstring wanted = Widen(expected.Data);
+  return ::CompareStringOrdinal(buffer, -1, wanted.c_str(), -1, TRUE) == CSTR_EQUAL;
+}
+
 void RemoveItems(const RegistrationData& data) {
-  for (const auto& tree : data.Trees) {
+  std::vector<std::wstring> doomed;
+  for (const auto& removal : data.Removals) {
+    bool own = true;
+    for (const auto& value : removal.OnlyIf) own = own && ValueIs(value);
+    if (own) doomed.push_back(Widen(removal.Tree));
+  }
+  for (const auto& tree : doomed) {
     // Absent keys are fine: unregistering twice leaves the same state.
-    ::RegDeleteTreeW(HKEY_CLASSES_ROOT, Widen(tree).c_str());
-    ::RegDeleteKeyW(HKEY_CLASSES_ROOT, Widen(tree).c_str());
+    ::RegDeleteTreeW(HKEY_CLASSES_ROOT, tree.c_str());
+    ::RegDeleteKeyW(HKEY_CLASSES_ROOT, tree.c_str());
   }
 }
 
