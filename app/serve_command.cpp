@@ -4,6 +4,8 @@
 
 #include <sys/resource.h>
 
+#include <atomic>
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <pthread.h>
@@ -49,6 +51,7 @@ struct ServeOptions {
   std::string tls_key;
   double header_deadline_s = 5;
   double idle_timeout_s = 5;
+  bool report_queries = false;
 };
 
 // Each connection takes a descriptor: lift the soft limit to the hard one
@@ -107,7 +110,26 @@ int Serve(const ServeOptions& options) {
     sigwait(&stop_signals, &signal);
     service.Stop();
   });
+  // One line per answered time query, for tests that count what reached
+  // the service from a client they cannot see into.
+  std::atomic<bool> stopping{false};
+  std::thread reporter;
+  if (options.report_queries) {
+    reporter = std::thread([&] {
+      std::uint64_t reported = 0;
+      while (!stopping.load()) {
+        if (!service.WaitForTimeQueries(reported + 1, std::chrono::milliseconds(100))) continue;
+        const std::uint64_t now = service.TimeQueries();
+        for (; reported < now; ++reported) {
+          std::printf("time query %llu\n", static_cast<unsigned long long>(reported + 1));
+        }
+        std::fflush(stdout);
+      }
+    });
+  }
   stopper.join();
+  stopping.store(true);
+  if (reporter.joinable()) reporter.join();
   const TimeServiceStats stats = service.Stats();
   std::printf("borvane: stopped; answered %llu, refused %llu, dropped %llu\n",
               static_cast<unsigned long long>(stats.Answered),
@@ -144,6 +166,8 @@ void AddServeCommand(CLI::App& app, int& status) {
   command->add_option("--idle-timeout", options->idle_timeout_s,
                       "seconds a kept-alive connection may wait for its next request")
       ->capture_default_str();
+  command->add_flag("--report-queries", options->report_queries,
+                    "print a line for every time query answered (for testing)");
   command->callback([options, &status] { status = Serve(*options); });
 }
 
