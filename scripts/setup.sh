@@ -11,6 +11,7 @@ packages=(
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth xdotool wrk
   wine wine64 libwine-dev mingw-w64 mingw-w64-tools
+  clang libclang-rt-14-dev
 )
 
 missing=()
