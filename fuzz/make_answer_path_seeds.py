@@ -9,43 +9,88 @@ import calendar
 import pathlib
 
 OUT = pathlib.Path(__file__).resolve().parent / "corpus" / "answer_path"
+LAST_READING = 7258118400  # 2200-01-01, the harness's last clock reading
+
+# Step numbers of the harness.
+ANSWER, INITIALIZE, QUERY, SET, CHECK_DISPLAY_MS, REFUSE, ADVANCE, MOUSE, DRAW = 0, 5, 6, 7, 8, 4, 10, 11, 12
+STEPS = (0, 12)
+
+
 class Seed:
-    def __init__(s): s.back=[]; s.front=b''
-    def int(s, lo, hi, v):
-        r=hi-lo; n=0
-        while n < 8 and (r >> (8*n)) > 0: n+=1
-        raw=v-lo
-        s.back += [(raw >> (8*(n-1-i))) & 0xFF for i in range(n)]
-    def bytes(s): return s.front + bytes(reversed(s.back))
-KLAST=7258118400
-def reading(s, y,mo,d,h,mi,sec,ms):
-    s.int(0,KLAST, calendar.timegm((y,mo,d,h,mi,sec)))
-    s.int(0,999, ms)
-def answer(s, when, trip, service_delta_ms):
-    s.int(0,12,0); reading(s,*when); s.int(0,1500,trip); s.int(-90000000,90000000,service_delta_ms); s.int(0,255,0)
-def step(s,k,*extra):
-    s.int(0,12,k)
-    for lo,hi,v in extra: s.int(lo,hi,v)
+    def __init__(self):
+        self.numbers = []  # bytes in the order the harness consumes them
 
-def write(name, s):
-    OUT.mkdir(parents=True, exist_ok=True)
-    (OUT / name).write_bytes(s.bytes())
+    def number(self, low, high, value):
+        span, width = high - low, 0
+        while width < 8 and (span >> (8 * width)) > 0:
+            width += 1
+        raw = value - low
+        self.numbers += [(raw >> (8 * (width - 1 - i))) & 0xFF for i in range(width)]
 
-# Beijing machine: a right clock, a frame, a tick, then the clock set.
-s=Seed(); s.int(-48,56,32)
-answer(s,(2005,4,27,15,32,10,500),40,0); step(s,5); step(s,12); step(s,10,(0,10000,3000))
-answer(s,(2005,4,27,15,32,20,0),20,0); step(s,7); step(s,8); step(s,12)
-write('right_then_set', s)
-# UTC machine, clock behind by 2 s; the hourly re-check (on by default) sets it.
-s=Seed(); s.int(-48,56,0)
-answer(s,(2005,4,27,7,59,57,100),10,28802000); step(s,5)
-answer(s,(2005,4,27,7,59,58,100),10,28802000); answer(s,(2005,4,27,7,59,59,100),10,28802000)
-step(s,10,(0,10000,4000)); step(s,12)
-write('behind_hourly', s)
-# Every attempt too slow: the delay message, then the connection line; refused setting.
-s=Seed(); s.int(-48,56,0)
-for i in range(3): answer(s,(2005,4,27,23,59,58,999),1500,0)
-step(s,6); step(s,4)
-for i in range(3): answer(s,(2005,4,27,23,59,58,999),1500,0)
-step(s,7); answer(s,(2005,4,27,23,59,58,0),0,-300000); step(s,7); step(s,11,(0,352,60),(0,166,150)); step(s,12)
-write('delay_refused', s)
+    def reading(self, year, month, day, hour, minute, second, ms):
+        self.number(0, LAST_READING, calendar.timegm((year, month, day, hour, minute, second)))
+        self.number(0, 999, ms)
+
+    def answer(self, sent, round_trip_ms, service_ahead_ms):
+        """A well-formed answer; service_ahead_ms is the service's time
+        less the received reading, so Beijing on a UTC machine is +8 h."""
+        self.step(ANSWER)
+        self.reading(*sent)
+        self.number(0, 1500, round_trip_ms)
+        self.number(-90_000_000, 90_000_000, service_ahead_ms)
+        self.number(0, 255, 0)  # no byte of the answer changed
+
+    def step(self, kind, *arguments):
+        self.number(*STEPS, kind)
+        for low, high, value in arguments:
+            self.number(low, high, value)
+
+    def write(self, name):
+        OUT.mkdir(parents=True, exist_ok=True)
+        (OUT / name).write_bytes(bytes(reversed(self.numbers)))
+
+
+def zone(seed, hours):
+    seed.number(-48, 56, hours * 4)  # quarter hours from UTC
+
+
+# A Beijing machine: a right clock, a frame, a tick, then the clock set.
+s = Seed()
+zone(s, 8)
+s.answer((2005, 4, 27, 15, 32, 10, 500), 40, 0)
+s.step(INITIALIZE)
+s.step(DRAW)
+s.step(ADVANCE, (0, 10_000, 3000))
+s.answer((2005, 4, 27, 15, 32, 20, 0), 20, 0)
+s.step(SET)
+s.step(CHECK_DISPLAY_MS)
+s.step(DRAW)
+s.write("right_then_set")
+
+# A UTC machine 2 s behind; the hourly re-check (on by default) sets it.
+s = Seed()
+zone(s, 0)
+s.answer((2005, 4, 27, 7, 59, 57, 100), 10, 8 * 3_600_000 + 2000)
+s.step(INITIALIZE)
+s.answer((2005, 4, 27, 7, 59, 58, 100), 10, 8 * 3_600_000 + 2000)
+s.answer((2005, 4, 27, 7, 59, 59, 100), 10, 8 * 3_600_000 + 2000)
+s.step(ADVANCE, (0, 10_000, 4000))
+s.step(DRAW)
+s.write("behind_hourly")
+
+# Every attempt too slow: the delay message, then the connection line;
+# then a setting the platform refuses, and a click on the panel.
+s = Seed()
+zone(s, 0)
+for _ in range(3):
+    s.answer((2005, 4, 27, 23, 59, 58, 999), 1500, 0)
+s.step(QUERY)
+s.step(REFUSE)
+for _ in range(3):
+    s.answer((2005, 4, 27, 23, 59, 58, 999), 1500, 0)
+s.step(SET)
+s.answer((2005, 4, 27, 23, 59, 58, 0), 0, -300_000)
+s.step(SET)
+s.step(MOUSE, (0, 352, 60), (0, 166, 150))
+s.step(DRAW)
+s.write("delay_refused")

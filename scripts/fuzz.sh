@@ -60,7 +60,7 @@ for name in "${names[@]}"; do
 
   rc=0
   TMPDIR="$scratch" "$program" "${flags[@]}" "$corpus" >"$log" 2>&1 || rc=$?
-  executions=$(grep -o 'stat::number_of_executed_units: [0-9]*' "$log" | awk '{s += $2} END {print s + 0}')
+  executions=$(grep -o 'stat::number_of_executed_units: [0-9]*' "$log" | awk '{s += $2} END {print s + 0}' || true)
   if [ "$executions" -eq 0 ]; then  # fork mode reports "#N: cov: ..."
     executions=$(grep -oE '^#[0-9]+' "$log" | tail -1 | tr -d '#' || true)
   fi
