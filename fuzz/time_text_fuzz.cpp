@@ -91,8 +91,10 @@ void CheckCalendar(std::int64_t seconds) {
   seconds = kFirst + static_cast<std::int64_t>(static_cast<std::uint64_t>(seconds) %
                                                static_cast<std::uint64_t>(kLast - kFirst + 1));
   const borvane::SystemTime t = borvane::CivilFromSeconds(seconds);
-  Require(borvane::IsValidDate(t.wYear, t.wMonth, t.wDay) && t.wDayOfWeek >= 0 && t.wDayOfWeek <= 6,
-          "seconds gave no real date");
+  Require(borvane::IsValidDate(t.wYear, t.wMonth, t.wDay) && t.wDayOfWeek >= 0 && t.wDayOfWeek <= 6 &&
+              t.wHour >= 0 && t.wHour <= 23 && t.wMinute >= 0 && t.wMinute <= 59 && t.wSecond >= 0 &&
+              t.wSecond <= 59,
+          "seconds gave no real date and time");
   Require(borvane::SecondsFromCivil(t) == seconds, "seconds do not survive the calendar arithmetic");
 }
 
