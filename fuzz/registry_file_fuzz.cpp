@@ -1,18 +1,16 @@
-// The registry file reader on any file. A file either reads or is refused
-// with an error; what reads is written back and reads again as the same
-// keys and values, and removing a key's tree removes it and what lies below.
-
-#include <unistd.h>
+// The registry file reader on any text. A text either reads or is refused
+// with an error that names the line; what reads is written out and reads
+// again as the same keys and values, and removing a key's tree removes it
+// and what lies below.
 
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
-#include <filesystem>
-#include <fstream>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "library/registry_file.h"
 
@@ -33,29 +31,6 @@ std::string Fold(std::string key) {
   return key;
 }
 
-// A folder of this process's own (under $TMPDIR: scripts/fuzz.sh points it
-// at memory, as every run writes and renames a file) for the files of one run.
-const std::filesystem::path& Folder() {
-  // Never destroyed, so the clean-up at exit still has it.
-  static const auto* folder = [] {
-    auto* path = new std::filesystem::path(std::filesystem::temp_directory_path() /
-                                           ("borvane-registry-fuzz-" + std::to_string(getpid())));
-    std::filesystem::create_directories(*path);
-    std::atexit([] {
-      std::error_code ignored;
-      std::filesystem::remove_all(Folder(), ignored);
-    });
-    return path;
-  }();
-  return *folder;
-}
-
-void WriteFile(const std::filesystem::path& path, const std::uint8_t* bytes, std::size_t size) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(bytes), static_cast<std::streamsize>(size));
-  Require(static_cast<bool>(out), "cannot write the input file");
-}
-
 // Every key with every value, as one comparable text.
 std::string Dump(const borvane::RegistryFile& registry, const std::string& names) {
   std::string out;
@@ -74,18 +49,22 @@ std::string Dump(const borvane::RegistryFile& registry, const std::string& names
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t size) {
-  const std::filesystem::path input = Folder() / "registry";
-  WriteFile(input, bytes, size);
+  const std::string text(reinterpret_cast<const char*>(bytes), size);
   std::optional<borvane::RegistryFile> registry;
   try {
-    registry.emplace(input.string());
-  } catch (const std::exception&) {
-    return 0;  // refused, with a message
+    registry.emplace(borvane::RegistryFile::FromText(text, "registry"));
+  } catch (const std::exception& error) {
+    // "registry:LINE: what is wrong"
+    const std::string_view what = error.what();
+    const std::size_t digits = what.find_first_not_of("0123456789", 9);
+    Require(what.starts_with("registry:") && digits > 9 && digits != std::string_view::npos &&
+                what[digits] == ':',
+            "a refusal that names no line");
+    return 0;
   }
 
   // The value names the file could hold: every text before a '=' on a line.
   std::string names;
-  const std::string text(reinterpret_cast<const char*>(bytes), size);
   for (std::size_t from = 0; from < text.size();) {
     const std::size_t end = std::min(text.find('\n', from), text.size());
     const std::string line = text.substr(from, end - from);
@@ -96,14 +75,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
   }
 
   const std::string before = Dump(*registry, names);
-  registry->Save();
-  const borvane::RegistryFile again(input.string());
+  const borvane::RegistryFile again = borvane::RegistryFile::FromText(registry->ToText(), "written");
   Require(Dump(again, names) == before, "the registry does not read back as it was written");
 
   // Removing the tree of the first key leaves nothing at or below it.
   const auto keys = again.Keys();
   if (!keys.empty()) {
-    borvane::RegistryFile pruned(input.string());
+    borvane::RegistryFile pruned = again;
     pruned.DeleteTree(keys.front());
     Require(!pruned.HasKey(keys.front()), "a deleted key is still there");
     const std::string gone = Fold(keys.front());

@@ -23,15 +23,6 @@ cmake --build "$build" -j "$(nproc)"
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/borvane-fuzz.XXXXXX")
 trap 'rm -rf "$work"' EXIT
-# Harnesses that write files (the registry) write them here: in memory
-# when the machine has it, so a run is not bound by the disk.
-scratch="$work/scratch"
-if [ -d /dev/shm ] && [ -w /dev/shm ]; then
-  scratch=$(mktemp -d /dev/shm/borvane-fuzz.XXXXXX)
-  trap 'rm -rf "$work" "$scratch"' EXIT
-fi
-mkdir -p "$scratch"
-
 if (($#)); then
   names=("$@")
 else
@@ -59,7 +50,7 @@ for name in "${names[@]}"; do
   flags+=(${BORVANE_FUZZ_FLAGS:-})
 
   rc=0
-  TMPDIR="$scratch" "$program" "${flags[@]}" "$corpus" >"$log" 2>&1 || rc=$?
+  "$program" "${flags[@]}" "$corpus" >"$log" 2>&1 || rc=$?
   executions=$(grep -o 'stat::number_of_executed_units: [0-9]*' "$log" | awk '{s += $2} END {print s + 0}' || true)
   if [ "$executions" -eq 0 ]; then  # fork mode reports "#N: cov: ..."
     executions=$(grep -oE '^#[0-9]+' "$log" | tail -1 | tr -d '#' || true)
