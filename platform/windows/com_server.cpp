@@ -99,6 +99,33 @@ LSTATUS WriteItems(const RegistrationData& data) {
   return ERROR_SUCCESS;
 }
 
+// 64-bit Windows keeps the class keys of 32-bit and 64-bit servers apart
+// (two registry views) but one copy of the ProgID and type library keys,
+// which both builds write when they are registered side by side.
+#ifdef _WIN64
+constexpr SYSKIND kSystemKind = SYS_WIN64;
+constexpr const char* kSystemKindKey = "win64";
+constexpr REGSAM kOtherView = KEY_WOW64_32KEY;
+#else
+constexpr SYSKIND kSystemKind = SYS_WIN32;
+constexpr const char* kSystemKindKey = "win32";
+constexpr REGSAM kOtherView = KEY_WOW64_64KEY;
+#endif
+
+// Whether the other build's class is still registered. Asked after this
+// build's class key is gone: where there is only one view (32-bit
+// Windows), the other view is this one, and the answer is no.
+bool OtherBuildRegistered() {
+  const std::wstring key = L"CLSID\\" + Widen(identity::kClientClsid.ToString());
+  HKEY handle = nullptr;
+  if (::RegOpenKeyExW(HKEY_CLASSES_ROOT, key.c_str(), 0, KEY_READ | kOtherView, &handle) !=
+      ERROR_SUCCESS) {
+    return false;
+  }
+  ::RegCloseKey(handle);
+  return true;
+}
+
 void RemoveItems(const RegistrationData& data) {
   for (const auto& tree : data.Trees) {
     // Absent keys are fine: unregistering twice leaves the same state.
@@ -156,11 +183,35 @@ STDAPI DllRegisterServer() {
 
 STDAPI DllUnregisterServer() {
   const std::wstring path = borvane::ModulePath();
-  borvane::RemoveItems(borvane::ClientRegistration(borvane::Narrow(path.c_str())));
+  // The class first (this build's registry view), then what both builds
+  // share. While the other build is registered its hosts still need the
+  // ProgID, the type library and the interfaces' marshalling keys, which
+  // the platform's unregistering would remove from both views: only this
+  // build's file key goes then. The last build removes everything.
+  borvane::RegistrationData items = borvane::ClientRegistration(borvane::Narrow(path.c_str()));
+  const std::string progid(borvane::identity::kClientProgId);
+  std::erase(items.Trees, progid);
+  borvane::RemoveItems(items);
+  if (borvane::OtherBuildRegistered()) {
+    const LSTATUS status = ::RegDeleteKeyW(
+        HKEY_CLASSES_ROOT, borvane::Widen(borvane::TypeLibFileKey(borvane::kSystemKindKey)).c_str());
+    return status == ERROR_SUCCESS || status == ERROR_FILE_NOT_FOUND ? S_OK : SELFREG_E_TYPELIB;
+  }
+  borvane::RegistrationData shared;
+  shared.Trees.push_back(progid);
+  borvane::RemoveItems(shared);
+  // The platform refuses to unregister a type library it cannot find
+  // (E_INVALIDARG), but not registered is as good as removed.
+  HKEY file_key = nullptr;
+  if (::RegOpenKeyExW(HKEY_CLASSES_ROOT,
+                      borvane::Widen(borvane::TypeLibFileKey(borvane::kSystemKindKey)).c_str(), 0,
+                      KEY_READ, &file_key) != ERROR_SUCCESS) {
+    return S_OK;
+  }
+  ::RegCloseKey(file_key);
   using namespace borvane::identity;
   const HRESULT hr = ::UnRegisterTypeLib(borvane::ToPlatformGuid(kTypeLibId), kTypeLibMajor,
-                                         kTypeLibMinor, kTypeLibLocale, SYS_WIN64);
-  // Not registered is as good as removed.
+                                         kTypeLibMinor, kTypeLibLocale, borvane::kSystemKind);
   return SUCCEEDED(hr) || hr == TYPE_E_REGISTRYACCESS || hr == TYPE_E_LIBNOTREGISTERED
              ? S_OK
              : SELFREG_E_TYPELIB;
