@@ -10,6 +10,8 @@
 #include <memory>
 #include <new>
 #include <string>
+#include <type_traits>
+#include <vector>
 
 #include "client/client.h"
 #include "container/error.h"
@@ -112,25 +114,59 @@ constexpr const char* kSystemKindKey = "win32";
 constexpr REGSAM kOtherView = KEY_WOW64_64KEY;
 #endif
 
-// Whether the other build's class is still registered. Asked after this
-// build's class key is gone: where there is only one view (32-bit
-// Windows), the other view is this one, and the answer is no.
-bool OtherBuildRegistered() {
-  const std::wstring key = L"CLSID\\" + Widen(identity::kClientClsid.ToString());
+using KeyHandle = std::unique_ptr<std::remove_pointer_t<HKEY>, decltype(&::RegCloseKey)>;
+
+// The key below the classes root, or none when it cannot be opened.
+KeyHandle OpenClassesKey(const std::string& key, REGSAM access) {
   HKEY handle = nullptr;
-  if (::RegOpenKeyExW(HKEY_CLASSES_ROOT, key.c_str(), 0, KEY_READ | kOtherView, &handle) !=
+  if (::RegOpenKeyExW(HKEY_CLASSES_ROOT, Widen(key).c_str(), 0, access, &handle) != ERROR_SUCCESS) {
+    handle = nullptr;
+  }
+  return KeyHandle(handle, &::RegCloseKey);
+}
+
+// Whether the other build's class is registered: the other registry view
+// names a server, and not this file (on 32-bit Windows there is one view,
+// and the "other" one is this build's own).
+bool OtherBuildRegistered(const std::wstring& path) {
+  const KeyHandle server =
+      OpenClassesKey("CLSID\\" + identity::kClientClsid.ToString() + "\\InprocServer32",
+                     KEY_QUERY_VALUE | kOtherView);
+  if (!server) return false;
+  wchar_t buffer[1024];
+  DWORD bytes = sizeof buffer;
+  if (::RegGetValueW(server.get(), nullptr, nullptr, RRF_RT_REG_SZ, nullptr, buffer, &bytes) !=
       ERROR_SUCCESS) {
     return false;
   }
-  ::RegCloseKey(handle);
-  return true;
+  return ::CompareStringOrdinal(buffer, -1, path.c_str(), -1, TRUE) != CSTR_EQUAL;
+}
+
+// Whether the text value reads as `expected`; paths and identifiers match
+// without regard to case, as the platform's do.
+bool ValueIs(const RegistryValue& expected) {
+  wchar_t buffer[1024];
+  DWORD bytes = sizeof buffer;
+  const LSTATUS status = ::RegGetValueW(
+      HKEY_CLASSES_ROOT, Widen(expected.Key).c_str(),
+      expected.Name.empty() ? nullptr : Widen(expected.Name).c_str(), RRF_RT_REG_SZ, nullptr,
+      buffer, &bytes);
+  if (status != ERROR_SUCCESS) return false;
+  const std::wstring wanted = Widen(expected.Data);
+  return ::CompareStringOrdinal(buffer, -1, wanted.c_str(), -1, TRUE) == CSTR_EQUAL;
 }
 
 void RemoveItems(const RegistrationData& data) {
-  for (const auto& tree : data.Trees) {
+  std::vector<std::wstring> doomed;
+  for (const auto& removal : data.Removals) {
+    bool own = true;
+    for (const auto& value : removal.OnlyIf) own = own && ValueIs(value);
+    if (own) doomed.push_back(Widen(removal.Tree));
+  }
+  for (const auto& tree : doomed) {
     // Absent keys are fine: unregistering twice leaves the same state.
-    ::RegDeleteTreeW(HKEY_CLASSES_ROOT, Widen(tree).c_str());
-    ::RegDeleteKeyW(HKEY_CLASSES_ROOT, Widen(tree).c_str());
+    ::RegDeleteTreeW(HKEY_CLASSES_ROOT, tree.c_str());
+    ::RegDeleteKeyW(HKEY_CLASSES_ROOT, tree.c_str());
   }
 }
 
@@ -183,32 +219,26 @@ STDAPI DllRegisterServer() {
 
 STDAPI DllUnregisterServer() {
   const std::wstring path = borvane::ModulePath();
-  // The class first (this build's registry view), then what both builds
-  // share. While the other build is registered its hosts still need the
-  // ProgID, the type library and the interfaces' marshalling keys, which
-  // the platform's unregistering would remove from both views: only this
-  // build's file key goes then. The last build removes everything.
+  // While the other build is registered its hosts still need the ProgID,
+  // the type library and the interfaces' marshalling keys, which the
+  // platform's unregistering would remove from both views: then only this
+  // build's class (in its own view) and its type library file key go. The
+  // last build removes everything.
   borvane::RegistrationData items = borvane::ClientRegistration(borvane::Narrow(path.c_str()));
-  const std::string progid(borvane::identity::kClientProgId);
-  std::erase(items.Trees, progid);
+  const bool other_build = borvane::OtherBuildRegistered(path);
+  if (other_build) {
+    const std::string progid(borvane::identity::kClientProgId);
+    std::erase_if(items.Removals, [&](const auto& removal) { return removal.Tree == progid; });
+  }
   borvane::RemoveItems(items);
-  if (borvane::OtherBuildRegistered()) {
-    const LSTATUS status = ::RegDeleteKeyW(
-        HKEY_CLASSES_ROOT, borvane::Widen(borvane::TypeLibFileKey(borvane::kSystemKindKey)).c_str());
+  const std::string file_key = borvane::TypeLibFileKey(borvane::kSystemKindKey);
+  if (other_build) {
+    const LSTATUS status = ::RegDeleteKeyW(HKEY_CLASSES_ROOT, borvane::Widen(file_key).c_str());
     return status == ERROR_SUCCESS || status == ERROR_FILE_NOT_FOUND ? S_OK : SELFREG_E_TYPELIB;
   }
-  borvane::RegistrationData shared;
-  shared.Trees.push_back(progid);
-  borvane::RemoveItems(shared);
   // The platform refuses to unregister a type library it cannot find
   // (E_INVALIDARG), but not registered is as good as removed.
-  HKEY file_key = nullptr;
-  if (::RegOpenKeyExW(HKEY_CLASSES_ROOT,
-                      borvane::Widen(borvane::TypeLibFileKey(borvane::kSystemKindKey)).c_str(), 0,
-                      KEY_READ, &file_key) != ERROR_SUCCESS) {
-    return S_OK;
-  }
-  ::RegCloseKey(file_key);
+  if (!borvane::OpenClassesKey(file_key, KEY_READ)) return S_OK;
   using namespace borvane::identity;
   const HRESULT hr = ::UnRegisterTypeLib(borvane::ToPlatformGuid(kTypeLibId), kTypeLibMajor,
                                          kTypeLibMinor, kTypeLibLocale, borvane::kSystemKind);
