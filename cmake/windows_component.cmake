@@ -102,6 +102,10 @@ set_tests_properties(wine_cscript_unregistered PROPERTIES
 # (Each build's unregistering step sets up the fixture of its check's name.)
 set_tests_properties(${all_unregistered} wine_cscript_unregistered PROPERTIES
                      FIXTURES_REQUIRED "wine_prefix;${all_unregistered}")
+# The control in the platform's own control host window.
+add_test(NAME wine_host COMMAND ${wine_test} host)
+list(APPEND all_wine_tests wine_host)
+set_tests_properties(wine_host PROPERTIES FIXTURES_REQUIRED "wine_prefix;wine_registered")
 if(TARGET borvane_windows32)
   # Unregistering the 32-bit build leaves the 64-bit one working: its keys,
   # the shared ProgID and type library key, its script host.

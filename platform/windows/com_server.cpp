@@ -16,14 +16,12 @@
 #include "client/client.h"
 #include "container/error.h"
 #include "library/component.h"
-#include "library/hosted_client.h"
 #include "library/identity.h"
 #include "library/registration.h"
 #include "platform/windows/com_client.h"
 #include "platform/windows/com_object.h"
 #include "platform/windows/variant_convert.h"
-#include "platform/windows/win_clock.h"
-#include "platform/windows/wininet_transfer.h"
+#include "platform/windows/windows_panel.h"
 
 #ifndef BORVANE_SERVICE_URL
 #define BORVANE_SERVICE_URL ""
@@ -51,8 +49,6 @@ std::string ServiceUrl() {
   return BORVANE_SERVICE_URL;
 }
 
-using PlatformClient = HostedClient<WindowsClock, WinInetTransfer>;
-
 class ClientFactory final : public SingleInterfaceObject<ClientFactory, IClassFactory> {
  public:
   ClientFactory() : SingleInterfaceObject(IID_IClassFactory) { com::ModuleCounts::ObjectCreated(); }
@@ -62,15 +58,18 @@ class ClientFactory final : public SingleInterfaceObject<ClientFactory, IClassFa
     if (out == nullptr) return E_POINTER;
     *out = nullptr;
     if (outer != nullptr) return CLASS_E_NOAGGREGATION;
-    std::unique_ptr<Automatable> target;
+    std::unique_ptr<WindowsPanel> panel;
     try {
-      target = std::make_unique<PlatformClient>(ServiceUrl());
+      panel = std::make_unique<WindowsPanel>(ServiceUrl());
+      // Creation runs the first query; a failure shows in the status line
+      // and the control is made all the same.
+      panel->Initialize();
     } catch (const std::bad_alloc&) {
       return E_OUTOFMEMORY;
     } catch (const std::exception&) {
       return E_FAIL;
     }
-    return CreateClientObject(g_Module, std::move(target), iid, out);
+    return CreateClientObject(g_Module, std::move(panel), iid, out);
   }
   HRESULT STDMETHODCALLTYPE LockServer(BOOL lock) override {
     if (lock) {
