@@ -78,16 +78,18 @@ foreach(build IN LISTS builds)
   add_test(NAME ${build}_objects COMMAND ${wine_test} ${arch} check objects)
   add_test(NAME ${build}_registry COMMAND ${wine_test} ${arch} check registered)
   add_test(NAME ${build}_cscript COMMAND ${wine_test} ${arch} cscript)
+  # The control in the platform's own control host window.
+  add_test(NAME ${build}_host COMMAND ${wine_test} ${arch} host)
   add_test(NAME ${build}_unregister COMMAND ${wine_test} ${arch} regsvr32 /u)
   add_test(NAME ${build}_unregistered COMMAND ${wine_test} ${arch} check unregistered)
   list(APPEND all_wine_tests ${build}_regsvr32 ${build}_typelib ${build}_resources
-       ${build}_objects ${build}_registry ${build}_cscript ${build}_unregister
+       ${build}_objects ${build}_registry ${build}_cscript ${build}_host ${build}_unregister
        ${build}_unregistered)
   set_tests_properties(${build}_regsvr32 PROPERTIES FIXTURES_SETUP ${build}_registered
                        FIXTURES_REQUIRED wine_prefix)
   set_tests_properties(${build}_typelib ${build}_resources ${build}_objects PROPERTIES
                        FIXTURES_REQUIRED wine_prefix)
-  set_tests_properties(${build}_registry ${build}_cscript PROPERTIES
+  set_tests_properties(${build}_registry ${build}_cscript ${build}_host PROPERTIES
                        FIXTURES_REQUIRED "wine_prefix;${build}_registered")
   # Unregistering runs after everything that needs the registration.
   set_tests_properties(${build}_unregister PROPERTIES FIXTURES_CLEANUP ${build}_registered
@@ -102,10 +104,6 @@ set_tests_properties(wine_cscript_unregistered PROPERTIES
 # (Each build's unregistering step sets up the fixture of its check's name.)
 set_tests_properties(${all_unregistered} wine_cscript_unregistered PROPERTIES
                      FIXTURES_REQUIRED "wine_prefix;${all_unregistered}")
-# The control in the platform's own control host window.
-add_test(NAME wine_host COMMAND ${wine_test} host)
-list(APPEND all_wine_tests wine_host)
-set_tests_properties(wine_host PROPERTIES FIXTURES_REQUIRED "wine_prefix;wine_registered")
 if(TARGET borvane_windows32)
   # Unregistering the 32-bit build leaves the 64-bit one working: its keys,
   # the shared ProgID and type library key, its script host.
