@@ -16,12 +16,12 @@ int main(int argc, char** argv) {
   app.fallthrough(false);
 
   int status = 0;
-  borvane::app::AddPanelCommand(app, status);
+  borvane::app::AddDrawingCommands(app, status, argv);
   borvane::app::AddQueryCommand(app, status);
   borvane::app::AddSetCommand(app, status);
+  borvane::app::AddWatchCommand(app, status);
   borvane::app::AddDecryptCommand(app, status);
   borvane::app::AddServeCommand(app, status);
-  borvane::app::AddGalleryCommand(app, status);
 
   try {
     app.parse(argc, argv);
