@@ -29,13 +29,20 @@ ServiceEndpoint::ServiceEndpoint(const std::string& url) {
     m_Url = NormaliseServiceUrl(chosen);
     return;
   }
-  m_Service = std::make_unique<TimeService>(TimeServiceOptions{});
+#ifdef BORVANE_NO_EMBEDDED_SERVICE
+  // borvane hands such checks over to borvane-serve before it gets here.
+  throw std::runtime_error("no time service address given (--service http://host[:port])");
+#else
+  m_Service = std::make_shared<TimeService>(TimeServiceOptions{});
   m_Service->Start();
   m_Url = m_Service->BaseUrl();
+#endif
 }
 
 ServiceEndpoint::~ServiceEndpoint() {
+#ifndef BORVANE_NO_EMBEDDED_SERVICE
   if (m_Service) m_Service->Stop();
+#endif
 }
 
 std::string ServiceEndpoint::Describe() const {

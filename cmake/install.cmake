@@ -3,6 +3,7 @@
 #
 #   bin/borvane                          the headless commands
 #   libexec/borvane/borvane-panel        the drawing commands (panel, gallery)
+#   libexec/borvane/borvane-serve        serve, and checks against the embedded service
 #   lib/libborvane-gtk.so.1              the panel as a GTK4 widget
 #   include/borvane/panel_widget.h       its C++ API
 #   lib/pkgconfig/borvane.pc             pkg-config
@@ -17,7 +18,7 @@
 include(CMakePackageConfigHelpers)
 
 install(TARGETS borvane RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-install(TARGETS borvane_panel RUNTIME DESTINATION ${CMAKE_INSTALL_LIBEXECDIR}/borvane)
+install(TARGETS borvane_serve borvane_panel RUNTIME DESTINATION ${CMAKE_INSTALL_LIBEXECDIR}/borvane)
 install(FILES dist/borvane.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 install(FILES dist/borvane.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES dist/borvane.svg DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
