@@ -1,6 +1,8 @@
 // `borvane serve`: the reference time service in the foreground until
 // interrupted.
 
+#include <atomic>
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <pthread.h>
@@ -36,7 +38,7 @@ ListenAddress ParseListen(const std::string& text) {
   return address;
 }
 
-int Serve(const std::string& listen, std::int64_t offset_ms) {
+int Serve(const std::string& listen, std::int64_t offset_ms, bool report_queries) {
   const ListenAddress address = ParseListen(listen);
 
   // Interrupts are taken by one thread that stops the service cleanly; the
@@ -68,7 +70,26 @@ int Serve(const std::string& listen, std::int64_t offset_ms) {
     sigwait(&stop_signals, &signal);
     service.Stop();
   });
+  // One line per answered time query, for tests that count what reached
+  // the service from a client they cannot see into.
+  std::atomic<bool> stopping{false};
+  std::thread reporter;
+  if (report_queries) {
+    reporter = std::thread([&] {
+      std::uint64_t reported = 0;
+      while (!stopping.load()) {
+        if (!service.WaitForTimeQueries(reported + 1, std::chrono::milliseconds(100))) continue;
+        const std::uint64_t now = service.TimeQueries();
+        for (; reported < now; ++reported) {
+          std::printf("time query %llu\n", static_cast<unsigned long long>(reported + 1));
+        }
+        std::fflush(stdout);
+      }
+    });
+  }
   service.Wait();
+  stopping.store(true);
+  if (reporter.joinable()) reporter.join();
   // Wake the stopper if the service ended on its own.
   pthread_kill(stopper.native_handle(), SIGTERM);
   stopper.join();
@@ -81,6 +102,7 @@ void AddServeCommand(CLI::App& app, int& status) {
   struct Options {
     std::string listen = "127.0.0.1:8080";
     std::int64_t offset_ms = 0;
+    bool report_queries = false;
   };
   auto options = std::make_shared<Options>();
   CLI::App* command = app.add_subcommand("serve", "Run the reference time service");
@@ -89,7 +111,11 @@ void AddServeCommand(CLI::App& app, int& status) {
   command->add_option("--offset-ms", options->offset_ms,
                       "skew the service clock by this many milliseconds (for testing)")
       ->capture_default_str();
-  command->callback([options, &status] { status = Serve(options->listen, options->offset_ms); });
+  command->add_flag("--report-queries", options->report_queries,
+                    "print a line for every time query answered (for testing)");
+  command->callback([options, &status] {
+    status = Serve(options->listen, options->offset_ms, options->report_queries);
+  });
 }
 
 }  // namespace borvane::app

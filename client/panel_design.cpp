@@ -67,7 +67,9 @@ void client::BuildParts(const PropertyStore& design) {
   surface.SetPixelSize(PixelSize(ReadTwipsBounds(own, {0, 0, 353, 167})));
   surface.Cls();
   // The font of every label and check box that sets none of its own.
-  const FontRef panel_font = own.Read("Font", MakeFont("Arial", 9)).ToFont();
+  // Stored data without a font of its own gets the panel's usual Arial
+  // 8.25, the size a new Font has too.
+  const FontRef panel_font = own.Read("Font", MakeFont("Arial", 8.25)).ToFont();
   surface.SetFont(panel_font);
 
   // The group box fills the panel and holds every visible part.

@@ -45,12 +45,13 @@ add_test(NAME wine_resources COMMAND ${wine_test} check resources)
 add_test(NAME wine_objects COMMAND ${wine_test} check objects)
 add_test(NAME wine_registry COMMAND ${wine_test} check registered)
 add_test(NAME wine_cscript COMMAND ${wine_test} cscript)
+add_test(NAME wine_host COMMAND ${wine_test} host)
 add_test(NAME wine_unregister COMMAND ${wine_test} regsvr32 /u)
 add_test(NAME wine_unregistered COMMAND ${wine_test} check unregistered)
 add_test(NAME wine_cleanup COMMAND ${wine_test} cleanup)
 
 set(all_wine_tests wine_prefix wine_regsvr32 wine_typelib wine_resources wine_objects
-    wine_registry wine_cscript wine_unregister wine_unregistered wine_cleanup)
+    wine_registry wine_cscript wine_unregister wine_unregistered wine_cleanup wine_host)
 set_tests_properties(${all_wine_tests} PROPERTIES
   ENVIRONMENT "${wine_environment}" SKIP_RETURN_CODE 77 TIMEOUT 300 LABELS wine
   # One Wine prefix and one wine server: the steps run one at a time, and
@@ -63,7 +64,7 @@ set_tests_properties(wine_regsvr32 PROPERTIES FIXTURES_SETUP wine_registered
                      FIXTURES_REQUIRED wine_prefix)
 set_tests_properties(wine_typelib wine_resources wine_objects PROPERTIES
                      FIXTURES_REQUIRED wine_prefix)
-set_tests_properties(wine_registry wine_cscript PROPERTIES
+set_tests_properties(wine_registry wine_cscript wine_host PROPERTIES
                      FIXTURES_REQUIRED "wine_prefix;wine_registered")
 # Unregistering runs after everything that needs the registration, and the
 # check that nothing is left runs after it.

@@ -54,7 +54,7 @@ class Error : public std::runtime_error {
   throw Error(ErrorCode::InvalidPropertyValue, "invalid property value: " + what);
 }
 
-// Narrows to a 16-bit signed integer the way the design's 16-bit fields do:
+// Narrows to a 16-bit signed integer the way the controls' 16-bit fields do:
 // round half to even first, then raise Overflow outside -32768..32767.
 std::int16_t ToInt16(double value);
 

@@ -81,12 +81,16 @@ std::string PropertyStore::ToText() const {
   return out;
 }
 
-void PropertyStore::AppendText(std::string& out, int depth) const {
-  const std::string indent(static_cast<std::size_t>(depth) * 2, ' ');
+void PropertyStore::AppendText(std::string& out, std::size_t depth) const {
+  const std::string indent(depth * 2, ' ');
   for (const Entry& entry : m_Entries) {
     out += indent + entry.Name + " = " + FormatValue(entry.Value) + "\n";
   }
   for (const PropertyStore& block : m_Blocks) {
+    if (depth >= kMaxDepth) {
+      RaiseInvalidPropertyValue("blocks nested deeper than " + std::to_string(kMaxDepth) +
+                                " cannot be stored");
+    }
     out += indent + block.m_Name + " {\n";
     block.AppendText(out, depth + 1);
     out += indent + "}\n";

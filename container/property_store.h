@@ -21,6 +21,7 @@
 // 12.5 or 1e+300 or inf/-inf/nan (double), "text" (with \" \\ \n \r \t and
 // \xHH escapes), Font("name", size[, Bold][, Italic][, Underline][, Strikethrough]).
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -55,15 +56,22 @@ class PropertyStore {
   const PropertyStore* FindBlock(std::string_view name) const;
   const std::vector<PropertyStore>& Blocks() const { return m_Blocks; }
 
+  // How deep blocks may nest, in the text form and in ToText: a panel
+  // needs three levels, and a bound keeps hostile text from exhausting the
+  // stack or multiplying its size through indentation.
+  static constexpr std::size_t kMaxDepth = 64;
+
+  // Raises InvalidPropertyValue for blocks nested deeper than kMaxDepth.
   std::string ToText() const;
-  // Raises InvalidFileFormat, naming the line, for text it cannot read.
+  // Raises InvalidFileFormat, naming the line, for text it cannot read
+  // (blocks nested deeper than kMaxDepth included).
   static PropertyStore FromText(std::string_view text);
 
  private:
   friend class PropertyTextReader;
   const Entry* Find(std::string_view name) const;
   void Set(std::string_view name, Variant value);
-  void AppendText(std::string& out, int depth) const;
+  void AppendText(std::string& out, std::size_t depth) const;
 
   std::string m_Name;
   std::vector<Entry> m_Entries;

@@ -2,6 +2,7 @@
 // whole stores. Layout and value syntax are described in property_store.h.
 
 #include <cerrno>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -26,16 +27,14 @@ std::string_view Trim(std::string_view text) {
   return text;
 }
 
-// Shortest text that reads back as exactly the same double.
+// Shortest text that reads back as exactly the same double, subnormals
+// included.
 std::string FormatDouble(double value) {
   if (std::isnan(value)) return "nan";
   if (std::isinf(value)) return value > 0 ? "inf" : "-inf";
   char buffer[40];
-  for (int precision = 1; precision <= 17; ++precision) {
-    std::snprintf(buffer, sizeof buffer, "%.*g", precision, value);
-    if (std::strtod(buffer, nullptr) == value) break;
-  }
-  std::string text = buffer;
+  const auto written = std::to_chars(buffer, buffer + sizeof buffer, value);
+  std::string text(buffer, written.ptr);
   if (text.find_first_of(".e") == std::string::npos) text += ".0";
   return text;
 }
@@ -103,13 +102,15 @@ double ReadDouble(std::string_view text) {
   if (text == "inf") return std::numeric_limits<double>::infinity();
   if (text == "-inf") return -std::numeric_limits<double>::infinity();
   if (text == "nan") return std::numeric_limits<double>::quiet_NaN();
-  const std::string s(text);
-  char* end = nullptr;
-  errno = 0;
-  const double value = std::strtod(s.c_str(), &end);
-  if (s.empty() || end != s.c_str() + s.size() || errno == ERANGE || !std::isfinite(value) ||
-      s.find_first_not_of("+-0123456789.eE") != std::string::npos) {
-    RaiseFormat("\"" + s + "\" is not a number");
+  // from_chars reads exactly (subnormals too, which strtod flags as a range
+  // error) but takes no '+' sign; hand-written data may carry one.
+  std::string_view digits = text;
+  if (digits.starts_with('+') && digits.size() > 1 && digits[1] != '-') digits.remove_prefix(1);
+  double value = 0;
+  const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), value);
+  if (digits.empty() || error != std::errc() || end != digits.data() + digits.size() ||
+      !std::isfinite(value) || digits.find_first_not_of("+-0123456789.eE") != std::string_view::npos) {
+    RaiseFormat("\"" + std::string(text) + "\" is not a number");
   }
   return value;
 }
@@ -248,6 +249,9 @@ class PropertyTextReader {
       if (line.back() != '{') RaiseFormat("expected \"name = value\" or \"name {\"");
       const std::string_view name = Trim(line.substr(0, line.size() - 1));
       if (!IsStorableName(name)) RaiseFormat("\"" + std::string(name) + "\" cannot name a block");
+      if (open.size() > PropertyStore::kMaxDepth) {
+        RaiseFormat("blocks nested deeper than " + std::to_string(PropertyStore::kMaxDepth));
+      }
       open.push_back(&open.back()->Block(name));
       return;
     }

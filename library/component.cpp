@@ -125,26 +125,30 @@ HResult GetClassObject(const Guid& clsid, const Guid& iid, void** out, Automatab
 
 HResult CanUnloadNow() { return ModuleCounts::Idle() ? kOk : kFalse; }
 
-HResult RegisterServer(const std::string& registry_path, const std::string& library_path) {
+HResult RegisterServer(RegistryStore& registry, const std::string& library_path,
+                       const FailureReport& report) {
   try {
-    RegistryFile registry(registry_path);
-    registry.Apply(ClientRegistration(library_path));
-    registry.Apply(TypeLibRegistration(library_path));
-    registry.Save();
+    registry.Update([&](RegistryFile& file) {
+      file.Apply(ClientRegistration(library_path));
+      file.Apply(TypeLibRegistration(library_path));
+    });
     return kOk;
-  } catch (const std::exception&) {
+  } catch (const std::exception& error) {
+    if (report) report(error.what());
     return kRegistryWriteFailed;
   }
 }
 
-HResult UnregisterServer(const std::string& registry_path, const std::string& library_path) {
+HResult UnregisterServer(RegistryStore& registry, const std::string& library_path,
+                         const FailureReport& report) {
   try {
-    RegistryFile registry(registry_path);
-    registry.Remove(ClientRegistration(library_path));
-    registry.Remove(TypeLibRegistration(library_path));
-    registry.Save();
+    registry.Update([&](RegistryFile& file) {
+      file.Remove(ClientRegistration(library_path));
+      file.Remove(TypeLibRegistration(library_path));
+    });
     return kOk;
-  } catch (const std::exception&) {
+  } catch (const std::exception& error) {
+    if (report) report(error.what());
     return kRegistryWriteFailed;
   }
 }

@@ -15,6 +15,7 @@
 #include "library/dispatch.h"
 #include "library/guid.h"
 #include "library/hresult.h"
+#include "library/registry_store.h"
 
 namespace borvane::com {
 
@@ -76,7 +77,12 @@ class ModuleCounts {
 // library file's own path, the real services) passed in.
 HResult GetClassObject(const Guid& clsid, const Guid& iid, void** out, AutomatableMaker maker);
 HResult CanUnloadNow();
-HResult RegisterServer(const std::string& registry_path, const std::string& library_path);
-HResult UnregisterServer(const std::string& registry_path, const std::string& library_path);
+// A failure returns kRegistryWriteFailed and passes its cause (the file,
+// the line of a damaged one, the system's message) to `report`.
+using FailureReport = std::function<void(const std::string&)>;
+HResult RegisterServer(RegistryStore& registry, const std::string& library_path,
+                       const FailureReport& report);
+HResult UnregisterServer(RegistryStore& registry, const std::string& library_path,
+                         const FailureReport& report);
 
 }  // namespace borvane::com

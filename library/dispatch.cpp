@@ -65,7 +65,7 @@ HResult Invoke(Automatable& target, std::int32_t dispid, std::span<Variant* cons
     exception.Code = static_cast<std::int32_t>(error.Code());
     exception.Description = error.what();
   } catch (const std::exception& error) {
-    // Not one of the design's errors: report it as an internal failure
+    // Not one of the library's own errors: report it as an internal failure
     // (run-time error 51) rather than let it cross the component boundary.
     exception.Code = 51;
     exception.Description = error.what();

@@ -52,7 +52,12 @@ RegistrationData ClientRegistration(const std::string& library_path) {
   Add(data, clsid_key + "\\Version", "",
       std::to_string(kTypeLibMajor) + "." + std::to_string(kTypeLibMinor));
 
-  data.Trees = {progid, clsid_key};
+  // The class is this library's while its server is this file; the ProgID
+  // goes with it.
+  const std::vector<RegistryValue> own_server{{clsid_key + "\\InprocServer32", "", library_path}};
+  std::vector<RegistryValue> own_progid = own_server;
+  own_progid.push_back({progid + "\\CLSID", "", clsid});
+  data.Removals = {{progid, std::move(own_progid)}, {clsid_key, own_server}};
   return data;
 }
 
@@ -66,7 +71,11 @@ RegistrationData TypeLibRegistration(const std::string& library_path) {
   Add(data, version_key + "\\" + Hex(kTypeLibLocale) + "\\win64", "", library_path);
   Add(data, version_key + "\\FLAGS", "", std::to_string(kTypeLibFlags));
   Add(data, version_key + "\\HELPDIR", "", "");
-  data.Trees.push_back("TypeLib\\" + libid);
+  // Only this version's keys, and only while they name this file: other
+  // versions of the type library stay registered.
+  const std::vector<RegistryValue> own_version{
+      {version_key + "\\" + Hex(kTypeLibLocale) + "\\win64", "", library_path}};
+  data.Removals.push_back({version_key, own_version});
 
   // Both interfaces go through the standard automation marshaller.
   const std::string marshaller = "{00020424-0000-0000-C000-000000000046}";
@@ -81,7 +90,12 @@ RegistrationData TypeLibRegistration(const std::string& library_path) {
     Add(data, key + "\\ProxyStubClsid32", "", marshaller);
     Add(data, key + "\\TypeLib", "", libid);
     Add(data, key + "\\TypeLib", "Version", TypeLibVersionKey());
-    data.Trees.push_back(key);
+    // The interface keys go with this version's type library, unless a
+    // newer registration routed them to another version.
+    std::vector<RegistryValue> own_interface = own_version;
+    own_interface.push_back({key + "\\TypeLib", "", libid});
+    own_interface.push_back({key + "\\TypeLib", "Version", TypeLibVersionKey()});
+    data.Removals.push_back({key, std::move(own_interface)});
   }
   return data;
 }

@@ -15,13 +15,22 @@ struct RegistryValue {
   std::string Data;
 };
 
+// A tree that unregistering removes, with everything below it, but only
+// while every value in `OnlyIf` still reads as given: keys another copy of
+// the library (or another version of the type library) has since written
+// over are that copy's, and stay.
+struct RegistryRemoval {
+  std::string Tree;
+  std::vector<RegistryValue> OnlyIf;
+};
+
 struct RegistrationData {
   // Every key written, parents before children (some carry no value: the
   // "Control" marker key).
   std::vector<std::string> Keys;
   std::vector<RegistryValue> Values;
-  // What unregistering removes, each with everything below it.
-  std::vector<std::string> Trees;
+  // What unregistering removes.
+  std::vector<RegistryRemoval> Removals;
 };
 
 // The items for `client`: class, ProgID, in-process server with apartment

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <sstream>
 #include <stdexcept>
 
 namespace borvane {
@@ -17,6 +18,10 @@ std::string Escape(const std::string& text) {
       out += "\\\\";
     } else if (c == '\n') {
       out += "\\n";
+    } else if (c == '\r') {
+      // Escaped so that a reader of CR LF files cannot take it for the end
+      // of the line.
+      out += "\\r";
     } else {
       out += c;
     }
@@ -29,7 +34,7 @@ std::string Unescape(const std::string& text) {
   for (std::size_t i = 0; i < text.size(); ++i) {
     if (text[i] == '\\' && i + 1 < text.size()) {
       ++i;
-      out += text[i] == 'n' ? '\n' : text[i];
+      out += text[i] == 'n' ? '\n' : text[i] == 'r' ? '\r' : text[i];
     } else {
       out += text[i];
     }
@@ -58,45 +63,72 @@ std::string RegistryFile::Fold(const std::string& key) {
   return folded;
 }
 
-RegistryFile::RegistryFile(std::string path) : m_Path(std::move(path)) {
-  std::ifstream in(m_Path);
+RegistryFile::RegistryFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
   if (!in) {
-    if (std::filesystem::exists(m_Path)) throw std::runtime_error("cannot read " + m_Path);
+    if (std::filesystem::exists(path)) throw std::runtime_error("cannot read " + path);
     return;
   }
-  std::string line;
+  std::ostringstream text;
+  text << in.rdbuf();
+  if (in.bad()) throw std::runtime_error("cannot read " + path);
+  *this = FromText(text.str(), path);
+}
+
+RegistryFile RegistryFile::FromText(std::string_view text, const std::string& origin) {
+  RegistryFile registry;
   std::string key;
   int number = 0;
-  while (std::getline(in, line)) {
+  while (!text.empty()) {
+    const std::size_t end = text.find('\n');
+    std::string_view line = text.substr(0, end);
+    text = end == std::string_view::npos ? std::string_view{} : text.substr(end + 1);
     ++number;
+    // Files edited on the other platform end their lines in CR LF.
+    if (line.ends_with('\r')) line.remove_suffix(1);
     if (line.empty()) continue;
-    if (line.front() == '[' && line.back() == ']') {
-      key = line.substr(1, line.size() - 2);
-      CreateKey(key);
+    // What ToText could not have written (a stray carriage return in a
+    // name, a '[' line that is no key) is damage, not data.
+    const auto damaged = [&] {
+      return std::runtime_error(origin + ":" + std::to_string(number) + ": not a registry line");
+    };
+    if (line.front() == '[') {
+      if (line.size() < 2 || line.back() != ']' || line.find('\r') != std::string_view::npos) {
+        throw damaged();
+      }
+      key = std::string(line.substr(1, line.size() - 2));
+      registry.CreateKey(key);
       continue;
     }
     const auto equals = line.find('=');
-    if (key.empty() || equals == std::string::npos) {
-      throw std::runtime_error(m_Path + ":" + std::to_string(number) + ": not a registry line");
+    if (key.empty() || equals == std::string_view::npos ||
+        line.substr(0, equals).find('\r') != std::string_view::npos) {
+      throw damaged();
     }
-    SetValue(key, line.substr(0, equals), Unescape(line.substr(equals + 1)));
+    registry.SetValue(key, std::string(line.substr(0, equals)),
+                      Unescape(std::string(line.substr(equals + 1))));
   }
+  return registry;
 }
 
-void RegistryFile::Save() const {
-  const std::filesystem::path path(m_Path);
-  if (path.has_parent_path()) std::filesystem::create_directories(path.parent_path());
-  const std::string temporary = m_Path + ".new";
-  {
-    std::ofstream out(temporary, std::ios::trunc);
-    for (const auto& [folded, entry] : m_Keys) {
-      out << '[' << entry.Name << "]\n";
-      for (const auto& [name, data] : entry.Values) out << name << '=' << Escape(data) << '\n';
+std::string RegistryFile::ToText() const {
+  // Names are written raw, so one that would read back as something else
+  // is refused rather than written.
+  const auto check = [](const std::string& name, bool value_name) {
+    const bool bad = name.find_first_of("\r\n") != std::string::npos ||
+                     (value_name && (name.find('=') != std::string::npos || name.starts_with('[')));
+    if (bad) throw std::runtime_error("a registry file cannot hold the name \"" + name + "\"");
+  };
+  std::string out;
+  for (const auto& [folded, entry] : m_Keys) {
+    check(entry.Name, false);
+    out += '[' + entry.Name + "]\n";
+    for (const auto& [name, data] : entry.Values) {
+      check(name, true);
+      out += name + '=' + Escape(data) + '\n';
     }
-    out.flush();
-    if (!out) throw std::runtime_error("cannot write " + temporary);
   }
-  std::filesystem::rename(temporary, path);
+  return out;
 }
 
 void RegistryFile::CreateKey(const std::string& key) {
@@ -150,7 +182,13 @@ void RegistryFile::Apply(const RegistrationData& data) {
 }
 
 void RegistryFile::Remove(const RegistrationData& data) {
-  for (const auto& tree : data.Trees) DeleteTree(tree);
+  std::vector<std::string> doomed;
+  for (const auto& removal : data.Removals) {
+    bool own = true;
+    for (const auto& value : removal.OnlyIf) own = own && GetValue(value.Key, value.Name) == value.Data;
+    if (own) doomed.push_back(removal.Tree);
+  }
+  for (const auto& tree : doomed) DeleteTree(tree);
 }
 
 }  // namespace borvane

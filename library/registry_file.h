@@ -3,15 +3,20 @@
 // per-user text file of keys and text values. Key names match without
 // regard to case, as the platform's do.
 //
-// File format, one item per line, UTF-8:
+// File format, one item per line, UTF-8, lines ending in LF or CR LF:
 //   [KEY]             a key (its parents exist implicitly)
 //   NAME=VALUE        a value of the key above; an empty NAME is the
 //                     default value. "\" in VALUE is written "\\", a line
-//                     break "\n".
+//                     break "\n", a carriage return "\r".
+//
+// This class reads the file and makes its text; writing it back, shared
+// with other processes (locking, replacing it whole), is the platform's
+// job, behind RegistryStore.
 
 #include <map>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "library/registration.h"
@@ -24,13 +29,15 @@ class RegistryFile {
   // $XDG_CONFIG_HOME/borvane/registry, else $HOME/.config/borvane/registry.
   static std::string DefaultPath();
 
+  RegistryFile() = default;
   // Reads `path`; a missing file is an empty registry. Throws
   // std::runtime_error on a file that cannot be read or parsed.
-  explicit RegistryFile(std::string path);
+  explicit RegistryFile(const std::string& path);
 
-  // Writes the whole registry back (to a temporary file, then renamed over
-  // the old one, so a failed write never leaves half a registry).
-  void Save() const;
+  // Reads the text form. Throws std::runtime_error naming `origin` and the
+  // line ("registry:3: not a registry line") for text it cannot read.
+  static RegistryFile FromText(std::string_view text, const std::string& origin);
+  std::string ToText() const;
 
   void CreateKey(const std::string& key);
   void SetValue(const std::string& key, const std::string& name, const std::string& data);
@@ -42,6 +49,8 @@ class RegistryFile {
   std::vector<std::string> Keys() const;
 
   void Apply(const RegistrationData& data);
+  // Removes each of the data's trees whose conditions hold, all judged on
+  // the registry as it was before the first removal.
   void Remove(const RegistrationData& data);
 
  private:
@@ -51,7 +60,6 @@ class RegistryFile {
   };
   static std::string Fold(const std::string& key);
 
-  std::string m_Path;
   std::map<std::string, Entry> m_Keys;  // by folded name
 };
 

@@ -2,9 +2,13 @@
 
 #include <cairo.h>
 
+#include <exception>
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <string_view>
+
+#include "platform/atomic_file.h"
 
 namespace borvane {
 
@@ -32,10 +36,30 @@ void WritePng(const Image& image, const std::filesystem::path& file) {
     }
   }
   cairo_surface_mark_dirty(surface.get());
-  const cairo_status_t status = cairo_surface_write_to_png(surface.get(), file.c_str());
+  // Cairo's own file writer leaves a truncated picture behind on a full
+  // disk and reports every failure with one generic message; through an
+  // AtomicFile the picture appears whole or not at all, and the error names
+  // the file and the system's reason.
+  struct Sink {
+    AtomicFile File;
+    std::exception_ptr Failure;
+  } sink{AtomicFile(file), nullptr};
+  const auto write = [](void* closure, const unsigned char* bytes, unsigned int length) {
+    auto* target = static_cast<Sink*>(closure);
+    try {
+      target->File.Write(std::string_view(reinterpret_cast<const char*>(bytes), length));
+      return CAIRO_STATUS_SUCCESS;
+    } catch (...) {
+      target->Failure = std::current_exception();
+      return CAIRO_STATUS_WRITE_ERROR;
+    }
+  };
+  const cairo_status_t status = cairo_surface_write_to_png_stream(surface.get(), write, &sink);
+  if (sink.Failure) std::rethrow_exception(sink.Failure);
   if (status != CAIRO_STATUS_SUCCESS) {
     throw std::runtime_error("cannot write " + file.string() + ": " + cairo_status_to_string(status));
   }
+  sink.File.Commit();
 }
 
 }  // namespace borvane

@@ -1,6 +1,8 @@
 #pragma once
-// Writes a frame as a PNG file (through cairo). Throws std::runtime_error
-// with cairo's message when the file cannot be written.
+// Writes a frame as a PNG file (encoded by cairo). The file appears whole
+// or not at all, replacing any file or link of that name (AtomicFile).
+// Throws std::runtime_error naming the file and the cause when it cannot
+// be written.
 
 #include <filesystem>
 

@@ -25,7 +25,7 @@ struct Placed {
   Rect Expected;  // pixels, relative to the group box
 };
 
-TEST(PanelDesign, PutsEveryPartWhereTheDesignSays) {
+TEST(PanelDesign, PutsEveryPartAtItsStoredPosition) {
   ClientRig rig;
   const client& c = rig.panel;
   const Placed rows[] = {
@@ -246,7 +246,7 @@ TEST(PanelPicture, MatchesInEveryRegionThatDoesNotDependOnFonts) {
       }
     }
   }
-  // And the colours are the design's.
+  // And the colours are the panel's own.
   EXPECT_EQ(a.At(100, 128), 0xFFC0C0C0u) << "silver line";
   EXPECT_EQ(a.At(10, 70), 0xFFC0FFFFu) << "light yellow group box";
   EXPECT_EQ(a.At(100, 164), 0xFFFFFFFFu) << "window background below it";

@@ -7,14 +7,21 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
 #include <array>
 #include <filesystem>
+#include <fstream>
 #include <memory>
+#include <vector>
 
 #include "library/component.h"
 #include "library/identity.h"
 #include "library/registration.h"
 #include "library/registry_file.h"
+#include "platform/linux/locked_registry_store.h"
 #include "service/time_service.h"
 
 namespace borvane {
@@ -143,11 +150,10 @@ TEST_F(ComponentLibraryTest, RefusesForeignClassesAndCountsLiveObjects) {
 }
 
 TEST_F(ComponentLibraryTest, UnregisterRemovesEverythingAndRegisteringAgainGivesTheSameIdentities) {
-  {
-    RegistryFile registry(m_Registry);
-    registry.SetValue("CLSID\\{00000000-0000-0000-0000-00000000ABCD}", "", "another control");
-    registry.Save();
-  }
+  std::filesystem::create_directories(m_Dir);
+  // Written on the other platform: CR LF line ends.
+  std::ofstream(m_Registry, std::ios::binary)
+      << "[CLSID\\{00000000-0000-0000-0000-00000000ABCD}]\r\n=another control\r\n";
   ASSERT_EQ(m_Register(), kOk);
   const RegistryFile first(m_Registry);
   const std::string clsid_key = "CLSID\\" + identity::kClientClsid.ToString();
@@ -166,6 +172,85 @@ TEST_F(ComponentLibraryTest, UnregisterRemovesEverythingAndRegisteringAgainGives
   EXPECT_EQ(again.GetValue(clsid_key + "\\TypeLib"), typelib);
   EXPECT_EQ(again.GetValue(clsid_key + "\\ProgID"), progid);
   EXPECT_EQ(again.Keys(), first.Keys());
+}
+
+TEST_F(ComponentLibraryTest, ADamagedRegistryFileFailsNamingItsLineAndStaysAsItWas) {
+  std::filesystem::create_directories(m_Dir);
+  const std::string damaged = "[borvane.client]\n=borvane.client\n[CLSID\\{C5D0DF";
+  std::ofstream(m_Registry, std::ios::binary) << damaged;
+  ::testing::internal::CaptureStderr();
+  EXPECT_EQ(m_Register(), kRegistryWriteFailed);
+  EXPECT_EQ(m_Unregister(), kRegistryWriteFailed);
+  const std::string reported = ::testing::internal::GetCapturedStderr();
+  EXPECT_NE(reported.find(m_Registry + ":3: not a registry line"), std::string::npos) << reported;
+  std::ifstream in(m_Registry, std::ios::binary);
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), damaged);
+}
+
+// Hosts in several processes register and unregister two copies of the
+// library at once while another writer counts in the same file: every call
+// succeeds, no change is lost, and the file reads whole between any two.
+TEST(SharedRegistry, ConcurrentWritersLoseNoChangeAndNeverTearTheFile) {
+  const auto dir = std::filesystem::temp_directory_path() /
+                   ("borvane_shared_registry_" + std::to_string(::getpid()));
+  std::filesystem::remove_all(dir);
+  std::filesystem::create_directories(dir);
+  const std::string registry = (dir / "registry").string();
+  ::setenv("BORVANE_REGISTRY", registry.c_str(), 1);
+  const std::array<std::filesystem::path, 2> copies{dir / "a.so", dir / "b.so"};
+  for (const auto& copy : copies) std::filesystem::copy_file(BORVANE_COMPONENT, copy);
+  const auto count = [&registry] {
+    LockedRegistryStore(registry).Update([](RegistryFile& file) {
+      const auto value = file.GetValue("Counter");
+      file.SetValue("Counter", "", std::to_string(value ? std::stoi(*value) + 1 : 1));
+    });
+  };
+
+  constexpr int kProcesses = 4;
+  constexpr int kRounds = 10;
+  std::vector<pid_t> children;
+  for (int child = 0; child < kProcesses; ++child) {
+    const pid_t pid = ::fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+      // The exit status counts failed calls and unreadable files.
+      int failures = 0;
+      void* library = ::dlopen(copies[child % 2].c_str(), RTLD_NOW | RTLD_LOCAL);
+      if (library == nullptr) ::_exit(100);
+      const auto reg = reinterpret_cast<RegisterFn>(::dlsym(library, "DllRegisterServer"));
+      const auto unreg = reinterpret_cast<RegisterFn>(::dlsym(library, "DllUnregisterServer"));
+      for (int round = 0; round < kRounds; ++round) {
+        for (const RegisterFn call : {reg, unreg}) {
+          failures += call() != kOk;
+          try {
+            count();
+            (void)RegistryFile(registry);
+          } catch (const std::exception&) {
+            ++failures;
+          }
+        }
+      }
+      ::_exit(failures > 99 ? 99 : failures);
+    }
+    children.push_back(pid);
+  }
+  for (const pid_t pid : children) {
+    int status = 0;
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "failed calls or torn reads in process " << pid;
+  }
+  const RegistryFile after(registry);
+  EXPECT_EQ(after.GetValue("Counter"), std::to_string(kProcesses * kRounds * 2));
+  std::vector<std::string> left;
+  for (const auto& entry : std::filesystem::directory_iterator(dir)) {
+    left.push_back(entry.path().filename().string());
+  }
+  std::sort(left.begin(), left.end());
+  EXPECT_EQ(left, (std::vector<std::string>{"a.so", "b.so", "registry", "registry.lock"}))
+      << "no temporary file left behind";
+  ::unsetenv("BORVANE_REGISTRY");
+  std::filesystem::remove_all(dir);
 }
 
 }  // namespace

@@ -3,6 +3,13 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <csignal>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -92,6 +99,80 @@ TEST(Gallery, WritesTheGroupBoxAtItsDesignSizeThePanelsSizeDisabledAndOverfull) 
 
 TEST(PngWriter, RefusesAPlaceItCannotWrite) {
   EXPECT_THROW(WritePng(Image(2, 2, 0xFF000000u), "/nonexistent-dir/x.png"), std::runtime_error);
+}
+
+class PngFile : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    m_Dir = std::filesystem::temp_directory_path() /
+            ("borvane_png_" + std::to_string(::getpid()) + "_" +
+             ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    std::filesystem::remove_all(m_Dir);
+    std::filesystem::create_directories(m_Dir);
+    std::ofstream(m_Dir / "old.png") << "old";
+  }
+  void TearDown() override { std::filesystem::remove_all(m_Dir); }
+
+  std::string Contents(const std::filesystem::path& file) const {
+    std::ifstream in(file, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  }
+  std::vector<std::string> Names() const {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(m_Dir)) {
+      names.push_back(entry.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+  }
+
+  std::filesystem::path m_Dir;
+  const Image m_Picture{353, 167, 0xFF336699u};
+};
+
+TEST_F(PngFile, ReplacesALinkRatherThanWritingThroughItAndKeepsPermissionBits) {
+  std::filesystem::create_symlink(m_Dir / "old.png", m_Dir / "link.png");
+  WritePng(m_Picture, m_Dir / "link.png");
+  EXPECT_FALSE(std::filesystem::is_symlink(m_Dir / "link.png"));
+  EXPECT_TRUE(Contents(m_Dir / "old.png") == "old") << "the link's target is untouched";
+  EXPECT_TRUE(Contents(m_Dir / "link.png").starts_with("\x89PNG"));
+
+  std::filesystem::permissions(m_Dir / "old.png", std::filesystem::perms(0640));
+  WritePng(m_Picture, m_Dir / "old.png");
+  EXPECT_EQ(std::filesystem::status(m_Dir / "old.png").permissions(), std::filesystem::perms(0640));
+  EXPECT_EQ(Names(), (std::vector<std::string>{"link.png", "old.png"}));
+}
+
+// A file size limit fails the write part way, as a full disk does.
+TEST_F(PngFile, AFailedWriteKeepsTheOldFileRemovesItsTemporaryAndSaysWhy) {
+  struct rlimit saved {};
+  ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+  const auto old_handler = std::signal(SIGXFSZ, SIG_IGN);
+  struct rlimit small = saved;
+  small.rlim_cur = 1000;
+  ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+  // Noise, so that the picture cannot compress below the limit.
+  Image noise(353, 167);
+  std::uint32_t seed = 1;
+  for (std::int32_t y = 0; y < noise.Height(); ++y) {
+    for (std::int32_t x = 0; x < noise.Width(); ++x) {
+      seed = seed * 1664525u + 1013904223u;
+      noise.Set(x, y, seed | 0xFF000000u);
+    }
+  }
+  std::string message;
+  try {
+    WritePng(noise, m_Dir / "old.png");
+  } catch (const std::runtime_error& e) {
+    message = e.what();
+  }
+  ::setrlimit(RLIMIT_FSIZE, &saved);
+  std::signal(SIGXFSZ, old_handler);
+  EXPECT_NE(message.find((m_Dir / "old.png").string() + ": " + std::strerror(EFBIG)),
+            std::string::npos)
+      << message;
+  EXPECT_TRUE(Contents(m_Dir / "old.png") == "old") << "the old file is untouched";
+  EXPECT_EQ(Names(), (std::vector<std::string>{"old.png"}));
 }
 
 }  // namespace

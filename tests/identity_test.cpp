@@ -61,7 +61,7 @@ TEST(IdentityTable, VersionTextMatchesTheNumbers) {
   EXPECT_EQ(TypeLibVersionKey(), "20.0");
 }
 
-// The table is the one place the design's identifiers are written: the type
+// The table is the one place the library's identifiers are written: the type
 // library source and the resource script get them from it at build time, and
 // no source file spells one out again.
 TEST(IdentityTable, NoSourceFileRepeatsAnIdentifier) {

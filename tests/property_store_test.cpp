@@ -60,6 +60,11 @@ TEST(PropertyText, RoundTripsEveryType) {
   store.Write("Whole", 3.0, 0);
   store.Write("Big", 1e300, 0);
   store.Write("Inf", -std::numeric_limits<double>::infinity(), 0);
+  // Subnormals and the extremes read back bit for bit.
+  store.Write("Tiny", std::numeric_limits<double>::denorm_min(), 0);
+  store.Write("Sub", 1e-310, 0);
+  store.Write("Max", -std::numeric_limits<double>::max(), 0);
+  store.Write("Third", 1.0 / 3.0, 0);
   store.Write("S", "say \"hi\"\\\n\t\r\x01 查询 # = { }", "");
   store.Write("Font", bold, Variant());
   store.Write("Plain", MakeFont("宋体", 9), Variant());
@@ -119,6 +124,41 @@ TEST(PropertyText, ReadsHandWrittenDesignData) {
   EXPECT_EQ(button->Read("Font", 0).ToFont()->Size, 9.0);
   EXPECT_EQ(button->Read("_ExtentX", 0).GetType(), Variant::Type::Long);
   EXPECT_EQ(button->Read("state", 0).GetType(), Variant::Type::Integer);
+}
+
+TEST(PropertyText, BoundsBlockNestingOnReadAndWrite) {
+  const auto opened = [](std::size_t depth) {
+    std::string text;
+    for (std::size_t i = 0; i < depth; ++i) text += "a {\n";
+    return text;
+  };
+  const std::size_t limit = PropertyStore::kMaxDepth;
+  std::string closed = opened(limit);
+  for (std::size_t i = 0; i < limit; ++i) closed += "}\n";
+  const PropertyStore deepest = PropertyStore::FromText(closed);
+  EXPECT_EQ(PropertyStore::FromText(deepest.ToText()).ToText(), deepest.ToText());
+
+  // Deeper text fails on its first line too deep, before any stack or
+  // memory goes to it.
+  for (const std::size_t depth : {limit + 1, std::size_t{100000}}) {
+    try {
+      (void)PropertyStore::FromText(opened(depth));
+      FAIL() << "read blocks " << depth << " deep";
+    } catch (const Error& e) {
+      EXPECT_EQ(e.Code(), ErrorCode::InvalidFileFormat);
+      EXPECT_NE(std::string(e.what()).find("line 65:"), std::string::npos) << e.what();
+    }
+  }
+
+  PropertyStore built;
+  PropertyStore* inner = &built;
+  for (std::size_t i = 0; i <= limit; ++i) inner = &inner->Block("a");
+  try {
+    (void)built.ToText();
+    FAIL() << "wrote blocks deeper than it reads";
+  } catch (const Error& e) {
+    EXPECT_EQ(e.Code(), ErrorCode::InvalidPropertyValue);
+  }
 }
 
 TEST(PropertyText, BadTextNamesItsLine) {

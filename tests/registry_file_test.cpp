@@ -27,14 +27,15 @@ class RegistryFileTest : public ::testing::Test {
   std::string m_Path;
 };
 
-TEST_F(RegistryFileTest, KeepsValuesAcrossSaveAndLoadWithKeysMatchedIgnoringCase) {
+TEST_F(RegistryFileTest, KeepsValuesAcrossWritingAndReadingWithKeysMatchedIgnoringCase) {
   {
     RegistryFile registry(m_Path);
     EXPECT_TRUE(registry.Keys().empty());
     registry.SetValue("CLSID\\{A}\\InprocServer32", "", "C:\\lib\\borvane.ocx\nsecond line");
     registry.SetValue("CLSID\\{A}\\InprocServer32", "ThreadingModel", "Apartment");
     registry.CreateKey("CLSID\\{A}\\Control");
-    registry.Save();
+    std::filesystem::create_directories(m_Dir / "sub");
+    std::ofstream(m_Path) << registry.ToText();
   }
   RegistryFile registry(m_Path);
   EXPECT_EQ(registry.GetValue("clsid\\{a}\\inprocserver32"), "C:\\lib\\borvane.ocx\nsecond line");
@@ -58,10 +59,30 @@ TEST_F(RegistryFileTest, DeleteTreeTakesChildrenButNotNeighboursThatSortBetween)
   EXPECT_EQ(registry.GetValue("ab"), "neighbour");
 }
 
-TEST_F(RegistryFileTest, RejectsAFileThatIsNotARegistry) {
+TEST_F(RegistryFileTest, ReadsCrLfLinesAndNamesTheLineOfADamagedFile) {
   std::filesystem::create_directories(m_Dir / "sub");
-  std::ofstream(m_Path) << "no key before this line\n";
-  EXPECT_THROW(RegistryFile registry(m_Path), std::runtime_error);
+  std::ofstream(m_Path, std::ios::binary) << "[CLSID\\{A}]\r\n=a\\rb\r\nName=x\r\n\r\n[B]\r\n";
+  const RegistryFile registry(m_Path);
+  EXPECT_EQ(registry.GetValue("CLSID\\{A}"), "a\rb");
+  EXPECT_EQ(registry.GetValue("CLSID\\{A}", "Name"), "x");
+  EXPECT_TRUE(registry.HasKey("B"));
+  EXPECT_EQ(RegistryFile::FromText(registry.ToText(), "again").ToText(), registry.ToText());
+
+  struct Damaged {
+    const char* Text;
+    const char* Where;
+  };
+  for (const Damaged& row : {Damaged{"no key before this line\n", "registry:1:"},
+                             Damaged{"[a]\nx=1\n[b]\nfragm", "registry:4:"},
+                             Damaged{"[a]\r\n\r\n[b\r\n", "registry:3:"},
+                             Damaged{"[a]\nna\rme=1\n", "registry:2:"}}) {
+    try {
+      (void)RegistryFile::FromText(row.Text, "registry");
+      ADD_FAILURE() << "read " << row.Text;
+    } catch (const std::runtime_error& e) {
+      EXPECT_TRUE(std::string(e.what()).starts_with(row.Where)) << e.what();
+    }
+  }
 }
 
 TEST_F(RegistryFileTest, ClientRegistrationWritesTheControlItemsAndRemovesThemAll) {
@@ -89,6 +110,39 @@ TEST_F(RegistryFileTest, ClientRegistrationWritesTheControlItemsAndRemovesThemAl
   registry.Remove(typelib);
   ASSERT_EQ(registry.Keys().size(), 1u);
   EXPECT_EQ(registry.Keys()[0], "CLSID\\{OTHER}");
+}
+
+
+// Two copies of the library (or two versions of its type library) share
+// one registry: unregistering one copy leaves what the other wrote since.
+TEST_F(RegistryFileTest, UnregisterRemovesOnlyWhatThisCopyAndVersionWrote) {
+  const std::string clsid = "CLSID\\" + identity::kClientClsid.ToString();
+  const std::string libid = "TypeLib\\" + identity::kTypeLibId.ToString();
+  const std::string events = "Interface\\" + identity::kClientEventsIid.ToString();
+  RegistryFile registry(m_Path);
+  // An older version of the type library, registered by some other file.
+  registry.SetValue(libid + "\\1f.0\\409\\win64", "", "/old/libborvane.so");
+
+  for (const char* copy : {"/a/libborvane.so", "/b/libborvane.so"}) {
+    registry.Apply(ClientRegistration(copy));
+    registry.Apply(TypeLibRegistration(copy));
+  }
+  registry.Remove(ClientRegistration("/a/libborvane.so"));
+  registry.Remove(TypeLibRegistration("/a/libborvane.so"));
+  EXPECT_EQ(registry.GetValue(clsid + "\\InprocServer32"), "/b/libborvane.so");
+  EXPECT_EQ(registry.GetValue("borvane.client\\CLSID"), identity::kClientClsid.ToString());
+  EXPECT_EQ(registry.GetValue(libid + "\\20.0\\409\\win64"), "/b/libborvane.so");
+  EXPECT_TRUE(registry.HasKey(events));
+
+  registry.SetValue(events + "\\TypeLib", "Version", "21.0");
+  registry.Remove(ClientRegistration("/b/libborvane.so"));
+  registry.Remove(TypeLibRegistration("/b/libborvane.so"));
+  EXPECT_FALSE(registry.HasKey(clsid));
+  EXPECT_FALSE(registry.HasKey("borvane.client"));
+  EXPECT_FALSE(registry.HasKey(libid + "\\20.0"));
+  EXPECT_FALSE(registry.HasKey("Interface\\" + identity::kClientIid.ToString()));
+  EXPECT_TRUE(registry.HasKey(events)) << "routed to another version since";
+  EXPECT_EQ(registry.GetValue(libid + "\\1f.0\\409\\win64"), "/old/libborvane.so");
 }
 
 }  // namespace

@@ -52,7 +52,7 @@ TEST(FacePieces, HeightMinusSixIsSixteenBit) {
   }
 }
 
-TEST(FaceStrip, IsAPalettisedBitmapOfFiveCellsThatDifferOnlyWhereTheDesignSays) {
+TEST(FaceStrip, IsAPalettisedBitmapOfFiveCellsWhereHotAndHighlightDifferOnlyInTheRing) {
   const auto bytes = EmbeddedResource("face_strip.bmp");
   ASSERT_EQ(bytes.size(), 3010u);
   EXPECT_EQ(bytes[28], 8) << "8 bits per pixel";

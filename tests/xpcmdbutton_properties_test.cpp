@@ -167,7 +167,7 @@ TEST_F(ButtonProperties, SettingsSurviveStoringAsTextAndLoadingAgain) {
   PropertyStore store;
   button.WriteProperties(store);
   EXPECT_EQ(store.Entries().size(), 4u);
-  EXPECT_EQ(store.Entries()[0].Name, "State") << "stored in the design's order";
+  EXPECT_EQ(store.Entries()[0].Name, "State") << "stored in the order hosts read them";
   EXPECT_EQ(store.Entries()[3].Name, "Font");
 
   const PropertyStore back = PropertyStore::FromText(store.ToText());

@@ -5,7 +5,9 @@
 
 #include <dlfcn.h>
 
+#include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -16,6 +18,7 @@
 #include "library/hosted_client.h"
 #include "library/registry_file.h"
 #include "platform/curl_transfer.h"
+#include "platform/linux/locked_registry_store.h"
 #include "platform/posix_clock.h"
 #include "service/time_service.h"
 
@@ -27,12 +30,23 @@ namespace borvane {
 
 namespace {
 
+// The library file as an absolute path without links, so that the same
+// file always registers, and is recognised when unregistering, under one
+// name whatever path the host loaded it by.
 std::string LibraryPath() {
   Dl_info info{};
   if (dladdr(reinterpret_cast<void*>(&LibraryPath), &info) == 0 || info.dli_fname == nullptr) {
     return "libborvane.so";
   }
-  return info.dli_fname;
+  std::error_code error;
+  const auto path = std::filesystem::weakly_canonical(info.dli_fname, error);
+  return error ? std::string(info.dli_fname) : path.string();
+}
+
+// The entry points can only return a code, so the cause of a failure (the
+// file, the damaged line, the system's message) goes to standard error.
+void ReportFailure(const std::string& what) {
+  std::fprintf(stderr, "libborvane: %s\n", what.c_str());
 }
 
 // The reference service lives as long as the process once a panel needed it.
@@ -60,12 +74,13 @@ using PlatformClient = HostedClient<PosixClock, CurlTransfer>;
 extern "C" {
 
 __attribute__((visibility("default"))) borvane::HResult DllRegisterServer() {
-  return borvane::com::RegisterServer(borvane::RegistryFile::DefaultPath(), borvane::LibraryPath());
+  borvane::LockedRegistryStore registry(borvane::RegistryFile::DefaultPath());
+  return borvane::com::RegisterServer(registry, borvane::LibraryPath(), borvane::ReportFailure);
 }
 
 __attribute__((visibility("default"))) borvane::HResult DllUnregisterServer() {
-  return borvane::com::UnregisterServer(borvane::RegistryFile::DefaultPath(),
-                                        borvane::LibraryPath());
+  borvane::LockedRegistryStore registry(borvane::RegistryFile::DefaultPath());
+  return borvane::com::UnregisterServer(registry, borvane::LibraryPath(), borvane::ReportFailure);
 }
 
 __attribute__((visibility("default"))) borvane::HResult DllGetClassObject(

@@ -3,13 +3,12 @@
 #include <oleauto.h>
 #include <olectl.h>
 
-#include <atomic>
-#include <map>
 #include <new>
 
 #include "container/error.h"
 #include "library/component.h"
 #include "library/identity.h"
+#include "platform/windows/client_control.h"
 #include "platform/windows/com_object.h"
 #include "platform/windows/variant_convert.h"
 
@@ -47,256 +46,175 @@ VARIANT& Referenced(VARIANT* argument) {
   return *argument;
 }
 
-class ClientObject;
-
-class EventPoint final : public IConnectionPoint {
- public:
-  explicit EventPoint(IConnectionPointContainer* owner) : m_Owner(owner) {}
-  ~EventPoint() {
-    for (auto& [cookie, sink] : m_Sinks) sink->Release();
-  }
-  EventPoint(const EventPoint&) = delete;
-  EventPoint& operator=(const EventPoint&) = delete;
-
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-    if (out == nullptr) return E_POINTER;
-    if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IConnectionPoint)) {
-      *out = static_cast<IConnectionPoint*>(this);
-      AddRef();
-      return S_OK;
-    }
-    *out = nullptr;
-    return E_NOINTERFACE;
-  }
-  // Lives as long as the object that holds it.
-  ULONG STDMETHODCALLTYPE AddRef() override { return m_Owner->AddRef(); }
-  ULONG STDMETHODCALLTYPE Release() override { return m_Owner->Release(); }
-
-  HRESULT STDMETHODCALLTYPE GetConnectionInterface(IID* iid) override {
-    if (iid == nullptr) return E_POINTER;
-    *iid = ToPlatformGuid(identity::kClientEventsIid);
-    return S_OK;
-  }
-  HRESULT STDMETHODCALLTYPE GetConnectionPointContainer(IConnectionPointContainer** out) override {
-    if (out == nullptr) return E_POINTER;
-    *out = m_Owner;
-    m_Owner->AddRef();
-    return S_OK;
-  }
-  // client raises no events: the sink is kept until Unadvise and never called.
-  HRESULT STDMETHODCALLTYPE Advise(IUnknown* sink, DWORD* cookie) override {
-    if (sink == nullptr || cookie == nullptr) return E_POINTER;
-    sink->AddRef();
-    *cookie = ++m_LastCookie;
-    m_Sinks[*cookie] = sink;
-    return S_OK;
-  }
-  HRESULT STDMETHODCALLTYPE Unadvise(DWORD cookie) override {
-    const auto it = m_Sinks.find(cookie);
-    if (it == m_Sinks.end()) return CONNECT_E_NOCONNECTION;
-    it->second->Release();
-    m_Sinks.erase(it);
-    return S_OK;
-  }
-  HRESULT STDMETHODCALLTYPE EnumConnections(IEnumConnections** out) override {
-    if (out != nullptr) *out = nullptr;
-    return E_NOTIMPL;
-  }
-
- private:
-  IConnectionPointContainer* m_Owner;
-  std::map<DWORD, IUnknown*> m_Sinks;
-  DWORD m_LastCookie = 0;
-};
-
-// Enumerates the one connection point.
-class PointEnumerator final : public SingleInterfaceObject<PointEnumerator, IEnumConnectionPoints> {
- public:
-  PointEnumerator(IConnectionPoint* point, ULONG position)
-      : SingleInterfaceObject(IID_IEnumConnectionPoints), m_Point(point), m_Position(position) {
-    m_Point->AddRef();
-  }
-  ~PointEnumerator() { m_Point->Release(); }
-
-  HRESULT STDMETHODCALLTYPE Next(ULONG count, IConnectionPoint** points, ULONG* fetched) override {
-    if (points == nullptr) return E_POINTER;
-    ULONG given = 0;
-    if (count > 0 && m_Position == 0) {
-      points[0] = m_Point;
-      m_Point->AddRef();
-      given = 1;
-      m_Position = 1;
-    }
-    if (fetched != nullptr) *fetched = given;
-    return given == count ? S_OK : S_FALSE;
-  }
-  HRESULT STDMETHODCALLTYPE Skip(ULONG count) override {
-    const ULONG left = m_Position == 0 ? 1 : 0;
-    m_Position = count >= 1 ? 1 : m_Position;
-    return count <= left ? S_OK : S_FALSE;
-  }
-  HRESULT STDMETHODCALLTYPE Reset() override {
-    m_Position = 0;
-    return S_OK;
-  }
-  HRESULT STDMETHODCALLTYPE Clone(IEnumConnectionPoints** out) override {
-    if (out == nullptr) return E_POINTER;
-    *out = new (std::nothrow) PointEnumerator(m_Point, m_Position);
-    return *out != nullptr ? S_OK : E_OUTOFMEMORY;
-  }
-
- private:
-  IConnectionPoint* m_Point;
-  ULONG m_Position;
-};
-
-class ClientObject final : public IClientDual,
-                           public IProvideClassInfo,
-                           public IConnectionPointContainer,
-                           public ISupportErrorInfo {
- public:
-  ClientObject(std::unique_ptr<Automatable> target, ITypeInfo* interface_info,
-               ITypeInfo* class_info)
-      : m_Target(std::move(target)),
-        m_InterfaceInfo(interface_info),
-        m_ClassInfo(class_info),
-        m_Events(this) {
-    com::ModuleCounts::ObjectCreated();
-  }
-  ~ClientObject() {
-    m_InterfaceInfo->Release();
-    m_ClassInfo->Release();
-    com::ModuleCounts::ObjectDestroyed();
-  }
-  ClientObject(const ClientObject&) = delete;
-  ClientObject& operator=(const ClientObject&) = delete;
-
-  // IUnknown
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-    if (out == nullptr) return E_POINTER;
-    *out = nullptr;
-    if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IDispatch) ||
-        IsEqualIID(iid, ToPlatformGuid(identity::kClientIid))) {
-      *out = static_cast<IClientDual*>(this);
-    } else if (IsEqualIID(iid, IID_IProvideClassInfo)) {
-      *out = static_cast<IProvideClassInfo*>(this);
-    } else if (IsEqualIID(iid, IID_IConnectionPointContainer)) {
-      *out = static_cast<IConnectionPointContainer*>(this);
-    } else if (IsEqualIID(iid, IID_ISupportErrorInfo)) {
-      *out = static_cast<ISupportErrorInfo*>(this);
-    } else {
-      return E_NOINTERFACE;
-    }
-    AddRef();
-    return S_OK;
-  }
-  ULONG STDMETHODCALLTYPE AddRef() override { return ++m_References; }
-  ULONG STDMETHODCALLTYPE Release() override {
-    const ULONG left = --m_References;
-    if (left == 0) delete this;
-    return left;
-  }
-
-  // IDispatch, through the type information of _client.
-  HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override {
-    if (count == nullptr) return E_POINTER;
-    *count = 1;
-    return S_OK;
-  }
-  HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT index, LCID, ITypeInfo** out) override {
-    if (out == nullptr) return E_POINTER;
-    *out = nullptr;
-    if (index != 0) return DISP_E_BADINDEX;
-    m_InterfaceInfo->AddRef();
-    *out = m_InterfaceInfo;
-    return S_OK;
-  }
-  HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID,
-                                          DISPID* ids) override {
-    return ::DispGetIDsOfNames(m_InterfaceInfo, names, count, ids);
-  }
-  HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params,
-                                   VARIANT* result, EXCEPINFO* exception, UINT* bad_arg) override {
-    ::SetErrorInfo(0, nullptr);
-    return m_InterfaceInfo->Invoke(static_cast<IClientDual*>(this), id, flags, params, result,
-                                   exception, bad_arg);
-  }
-
-  // _client
-  HRESULT STDMETHODCALLTYPE DisplayTime(BSTR* result) override {
-    if (result == nullptr) return E_POINTER;
-    *result = nullptr;
-    try {
-      *result = ToBstr(m_Target->DisplayTime());
-      return S_OK;
-    } catch (const Error& error) {
-      return ReportError(static_cast<std::int32_t>(error.Code()), error.what());
-    } catch (const std::exception& error) {
-      return ReportError(51, error.what());
-    }
-  }
-  HRESULT STDMETHODCALLTYPE DeCrypt(VARIANT* texti, VARIANT* salasana, BSTR* result) override {
-    if (texti == nullptr || salasana == nullptr || result == nullptr) return E_POINTER;
-    *result = nullptr;
-    try {
-      VARIANT& text_ref = Referenced(texti);
-      VARIANT& key_ref = Referenced(salasana);
-      Variant text = FromPlatformVariant(text_ref);
-      Variant key = FromPlatformVariant(key_ref);
-      const Variant text_before = text;
-      const std::string decoded = m_Target->DeCrypt(text, key);
-      // Both are passed by reference: what the method leaves in them goes
-      // back to the caller's variables (the key always changes).
-      if (!(text == text_before)) ToPlatformVariant(text, text_ref);
-      ToPlatformVariant(key, key_ref);
-      *result = ToBstr(decoded);
-      return S_OK;
-    } catch (const Error& error) {
-      return ReportError(static_cast<std::int32_t>(error.Code()), error.what());
-    } catch (const std::exception& error) {
-      return ReportError(51, error.what());
-    }
-  }
-
-  // IProvideClassInfo
-  HRESULT STDMETHODCALLTYPE GetClassInfo(ITypeInfo** out) override {
-    if (out == nullptr) return E_POINTER;
-    m_ClassInfo->AddRef();
-    *out = m_ClassInfo;
-    return S_OK;
-  }
-
-  // IConnectionPointContainer
-  HRESULT STDMETHODCALLTYPE EnumConnectionPoints(IEnumConnectionPoints** out) override {
-    if (out == nullptr) return E_POINTER;
-    *out = new (std::nothrow) PointEnumerator(&m_Events, 0);
-    return *out != nullptr ? S_OK : E_OUTOFMEMORY;
-  }
-  HRESULT STDMETHODCALLTYPE FindConnectionPoint(REFIID iid, IConnectionPoint** out) override {
-    if (out == nullptr) return E_POINTER;
-    *out = nullptr;
-    if (!IsEqualIID(iid, ToPlatformGuid(identity::kClientEventsIid))) return CONNECT_E_NOCONNECTION;
-    m_Events.AddRef();
-    *out = &m_Events;
-    return S_OK;
-  }
-
-  // ISupportErrorInfo
-  HRESULT STDMETHODCALLTYPE InterfaceSupportsErrorInfo(REFIID iid) override {
-    return IsEqualIID(iid, ToPlatformGuid(identity::kClientIid)) ? S_OK : S_FALSE;
-  }
-
- private:
-  std::unique_ptr<Automatable> m_Target;
-  ITypeInfo* m_InterfaceInfo;
-  ITypeInfo* m_ClassInfo;
-  EventPoint m_Events;
-  std::atomic<ULONG> m_References{1};
-};
-
 }  // namespace
 
-HRESULT CreateClientObject(HMODULE module, std::unique_ptr<Automatable> target, REFIID iid,
+ClientControl::ClientControl(std::unique_ptr<WindowsPanel> panel, ITypeInfo* interface_info,
+                             ITypeInfo* class_info)
+    : m_Panel(std::move(panel)),
+      m_InterfaceInfo(interface_info),
+      m_ClassInfo(class_info),
+      m_Events(this) {
+  com::ModuleCounts::ObjectCreated();
+  m_Panel->Changed = [this] { PanelChanged(); };
+  m_Panel->PointerShapeChanged = [this](std::int16_t pointer) {
+    if (m_Window) m_Window->ShowPointer(pointer);
+  };
+}
+
+ClientControl::~ClientControl() {
+  // The window goes before the panel it shows.
+  m_Window.reset();
+  m_Panel.reset();
+  m_InterfaceInfo->Release();
+  m_ClassInfo->Release();
+  com::ModuleCounts::ObjectDestroyed();
+}
+
+HRESULT ClientControl::QueryInterface(REFIID iid, void** out) {
+  if (out == nullptr) return E_POINTER;
+  *out = nullptr;
+  if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IDispatch) ||
+      IsEqualIID(iid, ToPlatformGuid(identity::kClientIid))) {
+    *out = static_cast<IClientDual*>(this);
+  } else if (IsEqualIID(iid, IID_IProvideClassInfo) || IsEqualIID(iid, IID_IProvideClassInfo2)) {
+    *out = static_cast<IProvideClassInfo2*>(this);
+  } else if (IsEqualIID(iid, IID_IConnectionPointContainer)) {
+    *out = static_cast<IConnectionPointContainer*>(this);
+  } else if (IsEqualIID(iid, IID_ISupportErrorInfo)) {
+    *out = static_cast<ISupportErrorInfo*>(this);
+  } else if (IsEqualIID(iid, IID_IOleObject)) {
+    *out = static_cast<IOleObject*>(this);
+  } else if (IsEqualIID(iid, IID_IOleWindow) || IsEqualIID(iid, IID_IOleInPlaceObject)) {
+    *out = static_cast<IOleInPlaceObject*>(this);
+  } else if (IsEqualIID(iid, IID_IOleInPlaceActiveObject)) {
+    *out = static_cast<IOleInPlaceActiveObject*>(this);
+  } else if (IsEqualIID(iid, IID_IOleControl)) {
+    *out = static_cast<IOleControl*>(this);
+  } else if (IsEqualIID(iid, IID_IViewObject) || IsEqualIID(iid, IID_IViewObject2)) {
+    *out = static_cast<IViewObject2*>(this);
+  } else if (IsEqualIID(iid, IID_IPersist) || IsEqualIID(iid, IID_IPersistStreamInit)) {
+    *out = static_cast<IPersistStreamInit*>(this);
+  } else if (IsEqualIID(iid, IID_IPersistPropertyBag)) {
+    *out = static_cast<IPersistPropertyBag*>(this);
+  } else if (IsEqualIID(iid, IID_IObjectSafety)) {
+    *out = static_cast<IObjectSafety*>(this);
+  } else {
+    return E_NOINTERFACE;
+  }
+  AddRef();
+  return S_OK;
+}
+
+ULONG ClientControl::Release() {
+  const ULONG left = --m_References;
+  if (left == 0) delete this;
+  return left;
+}
+
+// IDispatch, through the type information of _client.
+HRESULT ClientControl::GetTypeInfoCount(UINT* count) {
+  if (count == nullptr) return E_POINTER;
+  *count = 1;
+  return S_OK;
+}
+
+HRESULT ClientControl::GetTypeInfo(UINT index, LCID, ITypeInfo** out) {
+  if (out == nullptr) return E_POINTER;
+  *out = nullptr;
+  if (index != 0) return DISP_E_BADINDEX;
+  m_InterfaceInfo->AddRef();
+  *out = m_InterfaceInfo;
+  return S_OK;
+}
+
+HRESULT ClientControl::GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) {
+  return ::DispGetIDsOfNames(m_InterfaceInfo, names, count, ids);
+}
+
+HRESULT ClientControl::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params,
+                              VARIANT* result, EXCEPINFO* exception, UINT* bad_arg) {
+  ::SetErrorInfo(0, nullptr);
+  return m_InterfaceInfo->Invoke(static_cast<IClientDual*>(this), id, flags, params, result,
+                                 exception, bad_arg);
+}
+
+// _client
+HRESULT ClientControl::DisplayTime(BSTR* result) {
+  if (result == nullptr) return E_POINTER;
+  *result = nullptr;
+  try {
+    *result = ToBstr(m_Panel->DisplayTime());
+    return S_OK;
+  } catch (const Error& error) {
+    return ReportError(static_cast<std::int32_t>(error.Code()), error.what());
+  } catch (const std::exception& error) {
+    return ReportError(51, error.what());
+  }
+}
+
+HRESULT ClientControl::DeCrypt(VARIANT* texti, VARIANT* salasana, BSTR* result) {
+  if (texti == nullptr || salasana == nullptr || result == nullptr) return E_POINTER;
+  *result = nullptr;
+  try {
+    VARIANT& text_ref = Referenced(texti);
+    VARIANT& key_ref = Referenced(salasana);
+    Variant text = FromPlatformVariant(text_ref);
+    Variant key = FromPlatformVariant(key_ref);
+    const Variant text_before = text;
+    const std::string decoded = m_Panel->DeCrypt(text, key);
+    // Both are passed by reference: what the method leaves in them goes
+    // back to the caller's variables (the key always changes).
+    if (!(text == text_before)) ToPlatformVariant(text, text_ref);
+    ToPlatformVariant(key, key_ref);
+    *result = ToBstr(decoded);
+    return S_OK;
+  } catch (const Error& error) {
+    return ReportError(static_cast<std::int32_t>(error.Code()), error.what());
+  } catch (const std::exception& error) {
+    return ReportError(51, error.what());
+  }
+}
+
+// IProvideClassInfo2
+HRESULT ClientControl::GetClassInfo(ITypeInfo** out) {
+  if (out == nullptr) return E_POINTER;
+  m_ClassInfo->AddRef();
+  *out = m_ClassInfo;
+  return S_OK;
+}
+
+HRESULT ClientControl::GetGUID(DWORD kind, GUID* out) {
+  if (out == nullptr) return E_POINTER;
+  if (kind != GUIDKIND_DEFAULT_SOURCE_DISP_IID) {
+    *out = GUID_NULL;
+    return E_INVALIDARG;
+  }
+  *out = ToPlatformGuid(identity::kClientEventsIid);
+  return S_OK;
+}
+
+// IConnectionPointContainer
+HRESULT ClientControl::EnumConnectionPoints(IEnumConnectionPoints** out) {
+  if (out == nullptr) return E_POINTER;
+  *out = new (std::nothrow) PointEnumerator(&m_Events, 0);
+  return *out != nullptr ? S_OK : E_OUTOFMEMORY;
+}
+
+HRESULT ClientControl::FindConnectionPoint(REFIID iid, IConnectionPoint** out) {
+  if (out == nullptr) return E_POINTER;
+  *out = nullptr;
+  if (!IsEqualIID(iid, ToPlatformGuid(identity::kClientEventsIid))) return CONNECT_E_NOCONNECTION;
+  m_Events.AddRef();
+  *out = &m_Events;
+  return S_OK;
+}
+
+// ISupportErrorInfo
+HRESULT ClientControl::InterfaceSupportsErrorInfo(REFIID iid) {
+  return IsEqualIID(iid, ToPlatformGuid(identity::kClientIid)) ? S_OK : S_FALSE;
+}
+
+HRESULT CreateClientObject(HMODULE module, std::unique_ptr<WindowsPanel> panel, REFIID iid,
                            void** out) {
   if (out == nullptr) return E_POINTER;
   *out = nullptr;
@@ -329,7 +247,7 @@ HRESULT CreateClientObject(HMODULE module, std::unique_ptr<Automatable> target, 
     return hr;
   }
 
-  auto* object = new (std::nothrow) ClientObject(std::move(target), interface_info, class_info);
+  auto* object = new (std::nothrow) ClientControl(std::move(panel), interface_info, class_info);
   if (object == nullptr) {
     interface_info->Release();
     class_info->Release();

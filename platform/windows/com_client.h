@@ -1,15 +1,12 @@
 #pragma once
-// `client` as a Windows component object: the dual interface _client,
-// answered through the type library's description of it, class
-// information for hosts, and a connection point for the (empty) event
-// interface __client that accepts advises and never calls them.
+// `client` as a Windows component object: the dual interface _client that
+// scripts call, and the creation of the whole control (client_control.h).
 
 #include <windows.h>
 #include <ocidl.h>
 
 #include <memory>
 
-#include "library/dispatch.h"
 
 namespace borvane {
 
@@ -21,9 +18,11 @@ class IClientDual : public IDispatch {
   virtual HRESULT STDMETHODCALLTYPE DeCrypt(VARIANT* texti, VARIANT* salasana, BSTR* result) = 0;
 };
 
-// Creates the object over `target` and returns the interface `iid` of it.
+class WindowsPanel;
+
+// Creates the control over `panel` and returns the interface `iid` of it.
 // `module` is the library file whose embedded type library describes it.
-HRESULT CreateClientObject(HMODULE module, std::unique_ptr<Automatable> target, REFIID iid,
+HRESULT CreateClientObject(HMODULE module, std::unique_ptr<WindowsPanel> panel, REFIID iid,
                            void** out);
 
 }  // namespace borvane

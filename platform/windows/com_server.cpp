@@ -10,18 +10,17 @@
 #include <memory>
 #include <new>
 #include <string>
+#include <vector>
 
 #include "client/client.h"
 #include "container/error.h"
 #include "library/component.h"
-#include "library/hosted_client.h"
 #include "library/identity.h"
 #include "library/registration.h"
 #include "platform/windows/com_client.h"
 #include "platform/windows/com_object.h"
 #include "platform/windows/variant_convert.h"
-#include "platform/windows/win_clock.h"
-#include "platform/windows/wininet_transfer.h"
+#include "platform/windows/windows_panel.h"
 
 #ifndef BORVANE_SERVICE_URL
 #define BORVANE_SERVICE_URL ""
@@ -49,8 +48,6 @@ std::string ServiceUrl() {
   return BORVANE_SERVICE_URL;
 }
 
-using PlatformClient = HostedClient<WindowsClock, WinInetTransfer>;
-
 class ClientFactory final : public SingleInterfaceObject<ClientFactory, IClassFactory> {
  public:
   ClientFactory() : SingleInterfaceObject(IID_IClassFactory) { com::ModuleCounts::ObjectCreated(); }
@@ -60,15 +57,18 @@ class ClientFactory final : public SingleInterfaceObject<ClientFactory, IClassFa
     if (out == nullptr) return E_POINTER;
     *out = nullptr;
     if (outer != nullptr) return CLASS_E_NOAGGREGATION;
-    std::unique_ptr<Automatable> target;
+    std::unique_ptr<WindowsPanel> panel;
     try {
-      target = std::make_unique<PlatformClient>(ServiceUrl());
+      panel = std::make_unique<WindowsPanel>(ServiceUrl());
+      // Creation runs the first query; a failure shows in the status line
+      // and the control is made all the same.
+      panel->Initialize();
     } catch (const std::bad_alloc&) {
       return E_OUTOFMEMORY;
     } catch (const std::exception&) {
       return E_FAIL;
     }
-    return CreateClientObject(g_Module, std::move(target), iid, out);
+    return CreateClientObject(g_Module, std::move(panel), iid, out);
   }
   HRESULT STDMETHODCALLTYPE LockServer(BOOL lock) override {
     if (lock) {
@@ -99,11 +99,31 @@ LSTATUS WriteItems(const RegistrationData& data) {
   return ERROR_SUCCESS;
 }
 
+// Whether the text value reads as `expected`; paths and identifiers match
+// without regard to case, as the platform's do.
+bool ValueIs(const RegistryValue& expected) {
+  wchar_t buffer[1024];
+  DWORD bytes = sizeof buffer;
+  const LSTATUS status = ::RegGetValueW(
+      HKEY_CLASSES_ROOT, Widen(expected.Key).c_str(),
+      expected.Name.empty() ? nullptr : Widen(expected.Name).c_str(), RRF_RT_REG_SZ, nullptr,
+      buffer, &bytes);
+  if (status != ERROR_SUCCESS) return false;
+  const std::wstring wanted = Widen(expected.Data);
+  return ::CompareStringOrdinal(buffer, -1, wanted.c_str(), -1, TRUE) == CSTR_EQUAL;
+}
+
 void RemoveItems(const RegistrationData& data) {
-  for (const auto& tree : data.Trees) {
+  std::vector<std::wstring> doomed;
+  for (const auto& removal : data.Removals) {
+    bool own = true;
+    for (const auto& value : removal.OnlyIf) own = own && ValueIs(value);
+    if (own) doomed.push_back(Widen(removal.Tree));
+  }
+  for (const auto& tree : doomed) {
     // Absent keys are fine: unregistering twice leaves the same state.
-    ::RegDeleteTreeW(HKEY_CLASSES_ROOT, Widen(tree).c_str());
-    ::RegDeleteKeyW(HKEY_CLASSES_ROOT, Widen(tree).c_str());
+    ::RegDeleteTreeW(HKEY_CLASSES_ROOT, tree.c_str());
+    ::RegDeleteKeyW(HKEY_CLASSES_ROOT, tree.c_str());
   }
 }
 

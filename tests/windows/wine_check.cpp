@@ -251,9 +251,9 @@ void CheckUnregistered(const std::wstring& path) {
   const auto client = borvane::ClientRegistration(Narrow(path.c_str()));
   const auto typelib = borvane::TypeLibRegistration(Narrow(path.c_str()));
   for (const auto* data : {&client, &typelib}) {
-    for (const auto& tree : data->Trees) {
-      if (KeyExists(tree)) std::printf("  left behind: %s\n", tree.c_str());
-      CHECK(!KeyExists(tree));
+    for (const auto& removal : data->Removals) {
+      if (KeyExists(removal.Tree)) std::printf("  left behind: %s\n", removal.Tree.c_str());
+      CHECK(!KeyExists(removal.Tree));
     }
   }
   CLSID found{};

@@ -1,0 +1,133 @@
+// In-place activation: the control's own child window in the site's
+// window (the platform's hosts forward no input to windowless controls),
+// UI activation, and the rectangles the host gives.
+
+#include <stdexcept>
+
+#include "platform/windows/client_control.h"
+
+namespace borvane {
+
+namespace {
+Size SizeOf(const RECT& rect) { return {rect.right - rect.left, rect.bottom - rect.top}; }
+}  // namespace
+
+HRESULT ClientControl::InPlaceActivate(bool with_ui, LPCRECT position) {
+  if (!m_ClientSite) return E_UNEXPECTED;
+  if (!m_InPlaceSite) {
+    auto site = ComRef<IOleInPlaceSite>::Query(m_ClientSite.Get(), IID_IOleInPlaceSite);
+    if (!site) return E_NOINTERFACE;
+    if (site->CanInPlaceActivate() != S_OK) return E_FAIL;
+    site->OnInPlaceActivate();
+    m_InPlaceSite = site;
+  }
+  HWND parent = nullptr;
+  HRESULT hr = m_InPlaceSite->GetWindow(&parent);
+  if (FAILED(hr)) return hr;
+  RECT place{};
+  RECT clip{};
+  OLEINPLACEFRAMEINFO frame_info{};
+  frame_info.cb = sizeof(frame_info);
+  hr = m_InPlaceSite->GetWindowContext(m_Frame.Put(), m_UiWindow.Put(), &place, &clip,
+                                       &frame_info);
+  if (FAILED(hr) && position == nullptr) return hr;
+  if (position != nullptr) place = *position;
+
+  if (!m_Window) {
+    try {
+      m_Window = std::make_unique<ControlWindow>(parent, place, *m_Panel);
+    } catch (const std::exception&) {
+      return E_FAIL;
+    }
+    m_Window->FocusGained = [this] {
+      if (!m_UiActive) InPlaceActivate(true, nullptr);
+    };
+  } else {
+    m_Window->MoveTo(place);
+    ::ShowWindow(m_Window->Handle(), SW_SHOW);
+  }
+  m_Panel->Panel().Resize(SizeOf(place));
+  UpdateTimers();
+  m_Window->Refresh();
+
+  if (with_ui && !m_UiActive) {
+    m_UiActive = true;
+    m_InPlaceSite->OnUIActivate();
+    if (::GetFocus() != m_Window->Handle()) ::SetFocus(m_Window->Handle());
+    IOleInPlaceActiveObject* active = this;
+    if (m_Frame) {
+      m_Frame->SetActiveObject(active, nullptr);
+      m_Frame->SetBorderSpace(nullptr);
+    }
+    if (m_UiWindow) {
+      m_UiWindow->SetActiveObject(active, nullptr);
+      m_UiWindow->SetBorderSpace(nullptr);
+    }
+  }
+  m_ClientSite->ShowObject();
+  return S_OK;
+}
+
+HRESULT ClientControl::GetWindow(HWND* out) {
+  if (out == nullptr) return E_POINTER;
+  *out = m_Window ? m_Window->Handle() : nullptr;
+  return m_Window ? S_OK : E_FAIL;
+}
+
+HRESULT ClientControl::InPlaceDeactivate() {
+  UIDeactivate();
+  // The window's end stops the timers; they are kept for a next window.
+  m_Window.reset();
+  UpdateTimers();
+  m_Frame.Reset();
+  m_UiWindow.Reset();
+  if (m_InPlaceSite) {
+    const ComRef<IOleInPlaceSite> site = m_InPlaceSite;
+    m_InPlaceSite.Reset();
+    site->OnInPlaceDeactivate();
+  }
+  return S_OK;
+}
+
+HRESULT ClientControl::UIDeactivate() {
+  if (!m_UiActive) return S_OK;
+  m_UiActive = false;
+  if (m_Frame) m_Frame->SetActiveObject(nullptr, nullptr);
+  if (m_UiWindow) m_UiWindow->SetActiveObject(nullptr, nullptr);
+  if (m_InPlaceSite) m_InPlaceSite->OnUIDeactivate(FALSE);
+  return S_OK;
+}
+
+HRESULT ClientControl::SetObjectRects(LPCRECT position, LPCRECT) {
+  if (position == nullptr) return E_POINTER;
+  if (position->right < position->left || position->bottom < position->top) return E_INVALIDARG;
+  // The panel is as big as the rectangle the host gives: the extent a
+  // host passes may be rounded, the rectangle is what it shows.
+  m_Panel->Panel().Resize(SizeOf(*position));
+  if (m_Window) {
+    m_Window->MoveTo(*position);
+    m_Window->Refresh();
+  }
+  return S_OK;
+}
+
+HRESULT ClientControl::TranslateAccelerator(LPMSG message) {
+  if (message == nullptr) return E_POINTER;
+  // The panel has no accelerators; its keys arrive through its window.
+  return S_FALSE;
+}
+
+void ClientControl::UpdateTimers() {
+  m_Panel->Timers().Attach(m_Window && m_UserMode ? m_Window->Handle() : nullptr);
+}
+
+void ClientControl::PanelChanged() {
+  if (m_Window) m_Window->Refresh();
+  if (m_ViewSink && (m_ViewAspects & DVASPECT_CONTENT) != 0) {
+    const ComRef<IAdviseSink> sink = m_ViewSink;
+    if ((m_ViewFlags & ADVF_ONLYONCE) != 0) m_ViewSink.Reset();
+    sink->OnViewChange(DVASPECT_CONTENT, -1);
+  }
+}
+
+}  // namespace borvane
