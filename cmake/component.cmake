@@ -43,7 +43,7 @@ endif()
 # The registry file shared between processes, for the entry points (and
 # the tests that share it with them).
 add_library(borvane_registry_store STATIC ${CMAKE_SOURCE_DIR}/platform/linux/locked_registry_store.cpp)
-target_link_libraries(borvane_registry_store PUBLIC borvane_library borvane_platform)
+target_link_libraries(borvane_registry_store PUBLIC borvane_library borvane_platform_headless)
 set_target_properties(borvane_registry_store PROPERTIES POSITION_INDEPENDENT_CODE ON)
 
 add_library(borvane_component SHARED ${CMAKE_SOURCE_DIR}/platform/linux/component_entry.cpp)

@@ -42,6 +42,9 @@ url=$(grep -o 'http://127.0.0.1:[0-9]*' "$work/serve.log") || fail "borvane serv
 
 "$prefix/bin/borvane" query --service "$url" | grep -q '北京时间' || fail "installed borvane query"
 "$prefix/bin/borvane" panel --help | grep -q -- '--snapshot' || fail "installed borvane panel --help"
+# No address: handed over to borvane-serve in libexec, which starts the service.
+"$prefix/bin/borvane" query | grep -q 'embedded reference service' \
+  || fail "installed borvane query against the embedded service"
 
 echo "== the example through pkg-config"
 export PKG_CONFIG_PATH="$libdir/pkgconfig"
@@ -74,4 +77,6 @@ dpkg-deb -x "$deb" "$work/root"
 "$work/root/usr/bin/borvane" --help | grep -q watch || fail "packaged borvane --help"
 "$work/root/usr/bin/borvane" query --service "$url" | grep -q '北京时间' \
   || fail "packaged borvane query"
+"$work/root/usr/bin/borvane" query | grep -q 'embedded reference service' \
+  || fail "packaged borvane query against the embedded service"
 echo "install, example and package: all checks passed"
