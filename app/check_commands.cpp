@@ -38,6 +38,7 @@ class RecordingClock final : public Clock {
 
 struct CheckOptions {
   std::string service;
+  std::string ca_file;
   bool json = false;
   bool dry_run = false;
 };
@@ -52,6 +53,7 @@ int RunCheck(const CheckOptions& options, bool set_clock) {
   client& panel = headless.Panel;
 
   try {
+    headless.Transfer.SetCaFile(options.ca_file);
     panel.UserControl_Initialize();
     if (set_clock) panel.Command2_Click();
   } catch (const Error& e) {
@@ -93,8 +95,12 @@ int RunCheck(const CheckOptions& options, bool set_clock) {
 
 void AddCheckOptions(CLI::App* command, CheckOptions& options) {
   command->add_option("--service", options.service,
-                      "time service base address, http://host[:port] (default: the build setting, "
+                      "time service base address, http[s]://host[:port] (default: the build setting, "
                       "else an embedded reference service on loopback)");
+  command->add_option("--ca-file", options.ca_file,
+                      "PEM file of the CA certificates to trust for an https:// service "
+                      "(default: the system's store)")
+      ->check(CLI::ExistingFile);
   command->add_flag("--json", options.json, "print one JSON object keyed by element name");
 }
 

@@ -1,5 +1,8 @@
 // `borvane serve`: the reference time service in the foreground until
-// interrupted.
+// SIGINT or SIGTERM; then it finishes the answers in flight, prints what it
+// served and exits 0.
+
+#include <sys/resource.h>
 
 #include <atomic>
 #include <chrono>
@@ -38,8 +41,36 @@ ListenAddress ParseListen(const std::string& text) {
   return address;
 }
 
-int Serve(const std::string& listen, std::int64_t offset_ms, bool report_queries) {
-  const ListenAddress address = ParseListen(listen);
+struct ServeOptions {
+  std::string listen = "127.0.0.1:8080";
+  std::int64_t offset_ms = 0;
+  int threads = 0;
+  int max_connections = 20000;
+  bool reuse_port = false;
+  std::string tls_cert;
+  std::string tls_key;
+  double header_deadline_s = 5;
+  double idle_timeout_s = 5;
+  bool report_queries = false;
+};
+
+// Each connection takes a descriptor: lift the soft limit to the hard one
+// so the connection cap, not the descriptor table, decides.
+void RaiseDescriptorLimit() {
+  rlimit limit{};
+  if (::getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur < limit.rlim_max) {
+    limit.rlim_cur = limit.rlim_max;
+    ::setrlimit(RLIMIT_NOFILE, &limit);
+  }
+}
+
+std::chrono::milliseconds Milliseconds(double seconds) {
+  return std::chrono::milliseconds(static_cast<std::int64_t>(seconds * 1000));
+}
+
+int Serve(const ServeOptions& options) {
+  const ListenAddress address = ParseListen(options.listen);
+  RaiseDescriptorLimit();
 
   // Interrupts are taken by one thread that stops the service cleanly; the
   // service's own threads inherit the blocked mask.
@@ -49,20 +80,29 @@ int Serve(const std::string& listen, std::int64_t offset_ms, bool report_queries
   sigaddset(&stop_signals, SIGTERM);
   pthread_sigmask(SIG_BLOCK, &stop_signals, nullptr);
 
-  TimeServiceOptions options;
-  options.host = address.host;
-  options.port = address.port;
-  options.offset_ms = offset_ms;
-  TimeService service(options);
+  TimeServiceOptions service_options;
+  service_options.host = address.host;
+  service_options.port = address.port;
+  service_options.offset_ms = options.offset_ms;
+  service_options.threads = options.threads;
+  service_options.max_connections = options.max_connections;
+  service_options.reuse_port = options.reuse_port;
+  service_options.tls_cert = options.tls_cert;
+  service_options.tls_key = options.tls_key;
+  service_options.header_deadline = Milliseconds(options.header_deadline_s);
+  service_options.idle_timeout = Milliseconds(options.idle_timeout_s);
+  TimeService service(service_options);
   try {
     service.Start();
   } catch (const std::exception& e) {
     std::fprintf(stderr, "borvane serve: %s\n", e.what());
     return 1;
   }
-  std::printf("borvane: serving Beijing time on http://%s:%d/times/nolvera.aspx (clock offset %lld ms); "
+  const std::string scheme = options.tls_cert.empty() ? "http" : "https";
+  std::printf("borvane: serving Beijing time on %s://%s:%d/times/nolvera.aspx (clock offset %lld ms); "
               "Ctrl-C stops\n",
-              address.host.c_str(), service.Port(), static_cast<long long>(offset_ms));
+              scheme.c_str(), address.host.c_str(), service.Port(),
+              static_cast<long long>(options.offset_ms));
   std::fflush(stdout);
 
   std::thread stopper([&] {
@@ -74,7 +114,7 @@ int Serve(const std::string& listen, std::int64_t offset_ms, bool report_queries
   // the service from a client they cannot see into.
   std::atomic<bool> stopping{false};
   std::thread reporter;
-  if (report_queries) {
+  if (options.report_queries) {
     reporter = std::thread([&] {
       std::uint64_t reported = 0;
       while (!stopping.load()) {
@@ -87,35 +127,48 @@ int Serve(const std::string& listen, std::int64_t offset_ms, bool report_queries
       }
     });
   }
-  service.Wait();
+  stopper.join();
   stopping.store(true);
   if (reporter.joinable()) reporter.join();
-  // Wake the stopper if the service ended on its own.
-  pthread_kill(stopper.native_handle(), SIGTERM);
-  stopper.join();
+  const TimeServiceStats stats = service.Stats();
+  std::printf("borvane: stopped; answered %llu, refused %llu, dropped %llu\n",
+              static_cast<unsigned long long>(stats.Answered),
+              static_cast<unsigned long long>(stats.Refused),
+              static_cast<unsigned long long>(stats.Dropped));
   return 0;
 }
 
 }  // namespace
 
 void AddServeCommand(CLI::App& app, int& status) {
-  struct Options {
-    std::string listen = "127.0.0.1:8080";
-    std::int64_t offset_ms = 0;
-    bool report_queries = false;
-  };
-  auto options = std::make_shared<Options>();
+  auto options = std::make_shared<ServeOptions>();
   CLI::App* command = app.add_subcommand("serve", "Run the reference time service");
   command->add_option("--listen", options->listen, "address to listen on, HOST:PORT")
       ->capture_default_str();
   command->add_option("--offset-ms", options->offset_ms,
-                      "skew the service clock by this many milliseconds (for testing)")
+                      "skew the service clock (answers and Date header) by this many milliseconds, "
+                      "at most 100 years either way (for testing)")
+      ->capture_default_str();
+  command->add_option("--threads", options->threads, "event loops (0: one per core)")
+      ->capture_default_str();
+  command->add_option("--max-connections", options->max_connections,
+                      "open connections at most; more are closed at accept")
+      ->capture_default_str();
+  command->add_flag("--reuse-port", options->reuse_port,
+                    "let several processes listen on the same port (SO_REUSEPORT)");
+  command->add_option("--tls-cert", options->tls_cert, "PEM certificate chain: serve HTTPS")
+      ->check(CLI::ExistingFile);
+  command->add_option("--tls-key", options->tls_key, "PEM private key of --tls-cert")
+      ->check(CLI::ExistingFile);
+  command->add_option("--header-deadline", options->header_deadline_s,
+                      "seconds from a request's first byte to its last header byte")
+      ->capture_default_str();
+  command->add_option("--idle-timeout", options->idle_timeout_s,
+                      "seconds a kept-alive connection may wait for its next request")
       ->capture_default_str();
   command->add_flag("--report-queries", options->report_queries,
                     "print a line for every time query answered (for testing)");
-  command->callback([options, &status] {
-    status = Serve(options->listen, options->offset_ms, options->report_queries);
-  });
+  command->callback([options, &status] { status = Serve(*options); });
 }
 
 }  // namespace borvane::app

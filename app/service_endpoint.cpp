@@ -1,6 +1,7 @@
 #include "app/service_endpoint.h"
 
 #include <stdexcept>
+#include <string_view>
 
 #ifndef BORVANE_SERVICE_URL
 #define BORVANE_SERVICE_URL ""
@@ -9,15 +10,19 @@
 namespace borvane::app {
 
 std::string NormaliseServiceUrl(const std::string& url) {
-  static const std::string kScheme = "http://";
   std::string base = url;
   while (!base.empty() && base.back() == '/') base.pop_back();
-  if (base.compare(0, kScheme.size(), kScheme) != 0) {
-    throw std::runtime_error("the time service address must start with http://, got \"" + url + "\"");
+  std::size_t scheme = 0;
+  for (const std::string_view prefix : {"http://", "https://"}) {
+    if (base.compare(0, prefix.size(), prefix) == 0) scheme = prefix.size();
   }
-  const std::string rest = base.substr(kScheme.size());
+  if (scheme == 0) {
+    throw std::runtime_error("the time service address must start with http:// or https://, got \"" +
+                             url + "\"");
+  }
+  const std::string rest = base.substr(scheme);
   if (rest.empty() || rest.find_first_of("/?# ") != std::string::npos) {
-    throw std::runtime_error("the time service address must be http://host[:port] with no path, got \"" +
+    throw std::runtime_error("the time service address must be http[s]://host[:port] with no path, got \"" +
                              url + "\"");
   }
   return base;
@@ -33,7 +38,10 @@ ServiceEndpoint::ServiceEndpoint(const std::string& url) {
   // borvane hands such checks over to borvane-serve before it gets here.
   throw std::runtime_error("no time service address given (--service http://host[:port])");
 #else
-  m_Service = std::make_shared<TimeService>(TimeServiceOptions{});
+  // One loop is plenty for the one client of this process.
+  TimeServiceOptions options;
+  options.threads = 1;
+  m_Service = std::make_shared<TimeService>(options);
   m_Service->Start();
   m_Url = m_Service->BaseUrl();
 #endif

@@ -13,7 +13,7 @@ namespace borvane::app {
 class ServiceEndpoint {
  public:
   // `url` from the command line; empty for "not given". Throws
-  // std::runtime_error on an address that is not http://host[:port].
+  // std::runtime_error on an address that is not http[s]://host[:port].
   explicit ServiceEndpoint(const std::string& url);
   ~ServiceEndpoint();
 
@@ -28,7 +28,7 @@ class ServiceEndpoint {
   std::string m_Url;
 };
 
-// Checks and normalises a service base address ("http://host[:port]", no
+// Checks and normalises a service base address ("http[s]://host[:port]", no
 // path, no trailing slash).
 std::string NormaliseServiceUrl(const std::string& url);
 

@@ -99,6 +99,18 @@ CurlTransfer::CurlTransfer() : m_Handle(std::make_unique<Handle>()) {
   set(curl_easy_setopt(easy, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(kMaxBodyBytes)));
   // A query address is never a local file or another protocol.
   set(curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https"));
+  // libcurl's defaults, stated: the time from an unauthenticated service
+  // would be written into the clock.
+  set(curl_easy_setopt(easy, CURLOPT_SSL_VERIFYPEER, 1L));
+  set(curl_easy_setopt(easy, CURLOPT_SSL_VERIFYHOST, 2L));
+}
+
+void CurlTransfer::SetCaFile(const std::string& path) {
+  const CURLcode code =
+      curl_easy_setopt(m_Handle->Easy.get(), CURLOPT_CAINFO, path.empty() ? nullptr : path.c_str());
+  if (code != CURLE_OK) {
+    throw Error(ErrorCode::TransferFailed, std::string("libcurl option refused: ") + curl_easy_strerror(code));
+  }
 }
 
 CurlTransfer::~CurlTransfer() = default;
@@ -134,6 +146,9 @@ std::string CurlTransfer::OpenUrl(const std::string& url) {
       message += "cancelled";
     } else if (receiver.TooLarge || code == CURLE_FILESIZE_EXCEEDED) {
       message += "answer larger than 1 MiB";
+    } else if (code == CURLE_PEER_FAILED_VERIFICATION || code == CURLE_SSL_CACERT_BADFILE) {
+      message += "the service's certificate was refused";
+      if (m_Handle->ErrorText[0] != '\0') message += std::string(" (") + m_Handle->ErrorText + ")";
     } else {
       message += curl_easy_strerror(code);
       if (m_Handle->ErrorText[0] != '\0') message += std::string(" (") + m_Handle->ErrorText + ")";

@@ -21,12 +21,18 @@ class CurlTransfer final : public Transfer {
 
   // True only while OpenUrl runs (it may be asked from another thread).
   bool StillExecuting() override;
-  // Fetches `url` (http or https) and returns the body. Connect time-out 5 s,
+  // Fetches `url` (http or https) and returns the body. An https:// service
+  // must show a certificate that a trusted CA signed for the URL's host name;
+  // a refused certificate fails the fetch (it never retries over plain
+  // HTTP). Connect time-out 5 s,
   // whole transfer 10 s; proxy variables of the environment apply. Raises
   // Error(TransferFailed) when the fetch fails, is cancelled, the body passes
   // 1 MiB, or the status is not 2xx (the message names the status and the
   // first line of the body).
   std::string OpenUrl(const std::string& url) override;
+  // Trust only the CA certificates in this PEM file for https:// services,
+  // instead of the system's store. Empty: the system's store.
+  void SetCaFile(const std::string& path);
   // Aborts a fetch running on another thread (it fails with TransferFailed);
   // does nothing when no fetch runs.
   void Cancel() override;

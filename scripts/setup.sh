@@ -5,11 +5,11 @@ set -euo pipefail
 
 packages=(
   cmake ninja-build g++ pkg-config
-  libcurl4-openssl-dev libcpp-httplib-dev nlohmann-json3-dev libcli11-dev
+  libcurl4-openssl-dev libboost-dev libssl-dev openssl libcpp-httplib-dev nlohmann-json3-dev libcli11-dev
   libpango1.0-dev libcairo2-dev libstb-dev libgtk-4-dev
   fonts-liberation2 fonts-wqy-microhei
   googletest libgtest-dev libgmock-dev libbenchmark-dev
-  xvfb xauth xdotool wrk
+  xvfb xauth xdotool wrk nginx-light
   dpkg-dev time hyperfine man-db
   wine wine64 libwine-dev mingw-w64 mingw-w64-tools
 )

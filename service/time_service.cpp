@@ -1,154 +1,212 @@
 #include "service/time_service.h"
 
-#include <httplib.h>
-#include <netinet/in.h>
-#include <netinet/tcp.h>
-#include <sys/eventfd.h>
-#include <sys/socket.h>
-#include <unistd.h>
+#include <boost/asio/ip/tcp.hpp>
+#include <boost/asio/post.hpp>
+#include <boost/asio/ssl/context.hpp>
+#include <boost/asio/steady_timer.hpp>
 
-#include <cerrno>
-#include <chrono>
-#include <cstring>
+#include <atomic>
+#include <optional>
 #include <stdexcept>
 
-#include "service/connection_stream.h"
-#include "service/time_encoding.h"
+#include "service/connection.h"
+#include "service/server_loop.h"
 
 namespace borvane {
 
+namespace asio = boost::asio;
+using asio::ip::tcp;
+
 namespace {
 
-constexpr const char* kTimePath = R"(/times/nolvera\.aspx)";
-constexpr const char* kTextType = "text/plain; charset=utf-8";
-constexpr std::size_t kPayloadMaxBytes = 1024;  // the query has no body
-
-// The send stamp: exactly five ASCII digits (seconds then milliseconds).
-bool IsSendStamp(const std::string& stamp) {
-  if (stamp.size() != 5) return false;
-  for (const char c : stamp) {
-    if (c < '0' || c > '9') return false;
-  }
-  return true;
+std::runtime_error Failure(const std::string& what) {
+  return std::runtime_error("time service: " + what);
 }
 
-const char* ReasonText(int status) {
-  switch (status) {
-    case 400: return "bad request\n";
-    case 404: return "not found\n";
-    case 405: return "method not allowed: use GET or HEAD\n";
-    case 413: return "request too large\n";
-    case 414: return "request address too long\n";
-    case 416: return "range not satisfiable\n";
-    default: return "request refused\n";
+void CheckOptions(const TimeServiceOptions& options) {
+  if (options.port < 0 || options.port > 65535) {
+    throw Failure("port " + std::to_string(options.port) + " is outside 0..65535");
+  }
+  if (options.threads < 0 || options.threads > 1024) {
+    throw Failure("threads must be 0 (one per core) to 1024, not " + std::to_string(options.threads));
+  }
+  if (options.max_connections < 1) {
+    throw Failure("the connection cap must be at least 1, not " + std::to_string(options.max_connections));
+  }
+  if (options.offset_ms < -kMaxOffsetMs || options.offset_ms > kMaxOffsetMs) {
+    throw Failure("clock offset " + std::to_string(options.offset_ms) +
+                  " ms is beyond 100 years either way (at most " + std::to_string(kMaxOffsetMs) +
+                  " ms)");
+  }
+  if (options.tls_cert.empty() != options.tls_key.empty()) {
+    throw Failure("TLS needs both a certificate and a key");
+  }
+  if (options.header_deadline.count() <= 0 || options.idle_timeout.count() <= 0) {
+    throw Failure("the header deadline and the idle time-out must be positive");
   }
 }
 
 }  // namespace
 
-class TimeService::Server final : public httplib::Server {
+// The loops, their threads and the acceptor, which lives on the first loop
+// and hands each accepted socket to the loops in turn.
+class TimeService::Server {
  public:
-  Server(const TimeServiceOptions& options, int wake_fd, QueryCount& queries)
-      : m_WakeFd(wake_fd) {
-    const std::chrono::milliseconds offset(options.offset_ms);
-    Get(kTimePath, [offset, &queries](const httplib::Request& req, httplib::Response& res) {
-      Answer(req, res, offset);
-      queries.Add();
-    });
-    const auto refuse = [](const httplib::Request&, httplib::Response& res) {
-      res.status = 405;
-      res.set_header("Allow", "GET, HEAD");
-      res.set_content(ReasonText(405), kTextType);
-    };
-    Post(kTimePath, refuse);
-    Put(kTimePath, refuse);
-    Patch(kTimePath, refuse);
-    Delete(kTimePath, refuse);
-    Options(kTimePath, refuse);
-
-    // Answers the library produces itself (404, malformed requests) get a
-    // one-line text too; our own refusals already carry theirs.
-    set_error_handler(HandlerWithResponse(
-        [](const httplib::Request&, httplib::Response& res) {
-          if (!res.body.empty()) return HandlerResponse::Unhandled;
-          res.set_content(ReasonText(res.status), kTextType);
-          return HandlerResponse::Handled;
-        }));
-    set_post_routing_handler([](const httplib::Request&, httplib::Response& res) {
-      if (!res.has_header("Date")) {
-        res.set_header("Date", FormatHttpDate(std::chrono::system_clock::now()));
-      }
-    });
-
-    // The library's default also sets SO_REUSEPORT, which would let a second
-    // service bind the same port and silently take half the connections.
-    set_socket_options([](int sock) {
-      const int yes = 1;
-      ::setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
-    });
-    set_tcp_nodelay(true);
-    set_keep_alive_max_count(10000);
-    set_keep_alive_timeout(5);
-    set_read_timeout(5, 0);
-    set_write_timeout(5, 0);
-    set_payload_max_length(kPayloadMaxBytes);
+  explicit Server(const TimeServiceOptions& options) : m_Options(options) {
+    ConnectionSettings settings;
+    settings.Answer.Offset = std::chrono::milliseconds(options.offset_ms);
+    settings.Answer.KeepAlive = std::chrono::ceil<std::chrono::seconds>(options.idle_timeout);
+    settings.HeaderDeadline = options.header_deadline;
+    settings.IdleTimeout = options.idle_timeout;
+    unsigned count = static_cast<unsigned>(options.threads);
+    if (count == 0) count = std::max(1u, std::thread::hardware_concurrency());
+    for (unsigned i = 0; i < count; ++i) m_Loops.push_back(std::make_unique<ServerLoop>(settings));
+    m_Acceptor.emplace(m_Loops.front()->Context());
+    m_RetryTimer.emplace(m_Loops.front()->Context());
+    if (!options.tls_cert.empty()) LoadTls();
   }
+
+  ~Server() { Stop(); }
+
+  int Listen() {
+    boost::system::error_code error;
+    tcp::resolver resolver(m_Loops.front()->Context());
+    const auto found = resolver.resolve(m_Options.host, std::to_string(m_Options.port),
+                                        tcp::resolver::passive | tcp::resolver::numeric_service,
+                                        error);
+    if (error || found.empty()) throw Failure(Where() + ": " + error.message());
+    const tcp::endpoint endpoint = found.begin()->endpoint();
+    tcp::acceptor& acceptor = *m_Acceptor;
+    const auto check = [&](const boost::system::error_code& failed) {
+      if (failed) throw Failure("cannot listen on " + Where() + ": " + failed.message());
+    };
+    acceptor.open(endpoint.protocol(), error);
+    check(error);
+    acceptor.set_option(tcp::acceptor::reuse_address(true), error);
+    check(error);
+    if (m_Options.reuse_port) {
+      // Off unless asked: it would let a second service take half of a port's
+      // connections without a word.
+      using ReusePort = asio::detail::socket_option::boolean<SOL_SOCKET, SO_REUSEPORT>;
+      acceptor.set_option(ReusePort(true), error);
+      check(error);
+    }
+    // Accepted sockets inherit it on Linux; each is set again on accept.
+    acceptor.set_option(tcp::no_delay(true), error);
+    check(error);
+    acceptor.bind(endpoint, error);
+    check(error);
+    acceptor.listen(asio::socket_base::max_listen_connections, error);
+    check(error);
+    return acceptor.local_endpoint().port();
+  }
+
+  void Run() {
+    Accept();
+    for (auto& loop : m_Loops) {
+      ServerLoop* running = loop.get();
+      m_Threads.emplace_back([running] { running->Run(); });
+    }
+  }
+
+  void Stop() {
+    if (m_Threads.empty()) return;
+    asio::post(m_Loops.front()->Context(), [this] {
+      boost::system::error_code ignored;
+      m_Acceptor->close(ignored);
+      m_RetryTimer->cancel();
+    });
+    for (auto& loop : m_Loops) loop->Stop();
+    for (auto& thread : m_Threads) thread.join();
+    m_Threads.clear();
+  }
+
+  TimeServiceStats Stats() const {
+    TimeServiceStats stats;
+    stats.Refused = m_TurnedAway.load(std::memory_order_relaxed);
+    for (const auto& loop : m_Loops) {
+      const LoopCounters& counters = loop->Counters();
+      stats.Answered += counters.Answered.load(std::memory_order_relaxed);
+      stats.Refused += counters.Refused.load(std::memory_order_relaxed);
+      stats.Dropped += counters.Dropped.load(std::memory_order_relaxed);
+    }
+    return stats;
+  }
+
+  std::uint64_t TimeQueries() const {
+    std::uint64_t count = 0;
+    for (const auto& loop : m_Loops) count += loop->Counters().TimeQueries.load(std::memory_order_relaxed);
+    return count;
+  }
+
+  bool Tls() const { return m_Tls.has_value(); }
 
  private:
-  static void Answer(const httplib::Request& req, httplib::Response& res,
-                     std::chrono::milliseconds offset) {
-    const std::size_t stamps = req.get_param_value_count("borvane");
-    if (stamps != 1) {
-      res.status = 400;
-      res.set_content(stamps == 0 ? "missing send stamp: add ?borvane=DDDDD\n"
-                                  : "more than one send stamp\n",
-                      kTextType);
-      return;
-    }
-    std::string body = req.get_param_value("borvane");
-    if (!IsSendStamp(body)) {
-      res.status = 400;
-      res.set_content("send stamp must be exactly five digits\n", kTextType);
-      return;
-    }
-    // Read the clock last: the client corrects for half the round trip and
-    // assumes the time was taken when the answer left.
-    const auto now = std::chrono::system_clock::now();
-    body += EncodeTime(FormatBeijingTime(now + offset));
-    res.set_header("Date", FormatHttpDate(now));
-    res.set_content(std::move(body), kTextType);
+  std::string Where() const { return m_Options.host + ":" + std::to_string(m_Options.port); }
+
+  void LoadTls() {
+    m_Tls.emplace(asio::ssl::context::tls_server);
+    asio::ssl::context& tls = *m_Tls;
+    tls.set_options(asio::ssl::context::default_workarounds | asio::ssl::context::no_sslv2 |
+                    asio::ssl::context::no_sslv3 | asio::ssl::context::no_tlsv1 |
+                    asio::ssl::context::no_tlsv1_1 | asio::ssl::context::single_dh_use);
+    boost::system::error_code error;
+    tls.use_certificate_chain_file(m_Options.tls_cert, error);
+    if (error) throw Failure("TLS certificate " + m_Options.tls_cert + ": " + error.message());
+    tls.use_private_key_file(m_Options.tls_key, asio::ssl::context::pem, error);
+    if (error) throw Failure("TLS key " + m_Options.tls_key + ": " + error.message());
   }
 
-  // Serves one accepted connection: kept alive for up to the library's
-  // request count and idle time-out, each answer flushed in a single send.
-  bool process_and_close_socket(int sock) override {
-    // Linux hands the listening socket's TCP_NODELAY to accepted sockets;
-    // set it here as well so the answer never waits on Nagle's algorithm.
-    const int yes = 1;
-    ::setsockopt(sock, IPPROTO_TCP, TCP_NODELAY, &yes, sizeof yes);
-
-    ConnectionStream::Limits limits;
-    limits.ReadTimeout = std::chrono::seconds(read_timeout_sec_) +
-                         std::chrono::milliseconds(read_timeout_usec_ / 1000);
-    limits.WriteTimeout = std::chrono::seconds(write_timeout_sec_) +
-                          std::chrono::milliseconds(write_timeout_usec_ / 1000);
-    ConnectionStream stream(sock, m_WakeFd, limits);
-
-    bool ok = true;
-    for (std::size_t left = keep_alive_max_count_; left > 0; --left) {
-      if (!stream.WaitForRequest(std::chrono::seconds(keep_alive_timeout_sec_))) break;
-      stream.BeginRequest();
-      bool closed = false;
-      ok = process_request(stream, left == 1, closed, nullptr);
-      const bool sent = stream.Flush();
-      if (!ok || !sent || closed || stream.OverLimit()) break;
-    }
-    ::shutdown(sock, SHUT_RDWR);
-    ::close(sock);
-    return ok;
+  void Accept() {
+    ServerLoop& target = *m_Loops[m_Next++ % m_Loops.size()];
+    m_Acceptor->async_accept(target.Context(), [this, &target](const boost::system::error_code& error,
+                                                               tcp::socket socket) {
+      if (error == asio::error::operation_aborted || !m_Acceptor->is_open()) return;
+      if (error) {
+        // Out of descriptors or memory: the connection waits in the backlog
+        // while others close, instead of the loop spinning on the error.
+        m_RetryTimer->expires_after(std::chrono::milliseconds(20));
+        m_RetryTimer->async_wait([this](const boost::system::error_code& cancelled) {
+          if (!cancelled) Accept();
+        });
+        return;
+      }
+      if (m_Open.load(std::memory_order_relaxed) >= m_Options.max_connections) {
+        m_TurnedAway.fetch_add(1, std::memory_order_relaxed);
+        boost::system::error_code ignored;
+        socket.close(ignored);
+      } else {
+        m_Open.fetch_add(1, std::memory_order_relaxed);
+        boost::system::error_code ignored;
+        socket.set_option(tcp::no_delay(true), ignored);
+        Hand(target, std::move(socket));
+      }
+      Accept();
+    });
   }
 
-  int m_WakeFd;
+  void Hand(ServerLoop& target, tcp::socket socket) {
+    if (m_Tls) {
+      auto connection = std::make_shared<Connection<TlsStream>>(
+          target, TlsStream(std::move(socket), *m_Tls), m_Open);
+      asio::post(target.Context(), [connection] { connection->Start(); });
+    } else {
+      auto connection = std::make_shared<Connection<PlainStream>>(target, std::move(socket), m_Open);
+      asio::post(target.Context(), [connection] { connection->Start(); });
+    }
+  }
+
+  // Destroyed bottom up: the threads are joined by then, and whatever the
+  // loops still hold may use the counters and the TLS context above them.
+  TimeServiceOptions m_Options;
+  std::atomic<int> m_Open{0};
+  std::atomic<std::uint64_t> m_TurnedAway{0};
+  std::optional<asio::ssl::context> m_Tls;
+  std::vector<std::unique_ptr<ServerLoop>> m_Loops;
+  std::optional<tcp::acceptor> m_Acceptor;
+  std::optional<asio::steady_timer> m_RetryTimer;
+  std::vector<std::thread> m_Threads;
+  std::size_t m_Next = 0;
 };
 
 TimeService::TimeService(TimeServiceOptions options) : m_Options(std::move(options)) {}
@@ -157,85 +215,32 @@ TimeService::~TimeService() { Stop(); }
 
 int TimeService::Start() {
   std::lock_guard lifecycle(m_Lifecycle);
-  if (m_Server) throw std::runtime_error("time service: already started");
-  if (m_Options.port < 0 || m_Options.port > 65535) {
-    throw std::runtime_error("time service: port " + std::to_string(m_Options.port) +
-                             " is outside 0..65535");
-  }
-  if (m_Options.threads < 1 || m_Options.threads > 1024) {
-    throw std::runtime_error("time service: worker threads must be 1..1024, not " +
-                             std::to_string(m_Options.threads));
-  }
-
-  m_WakeFd = ::eventfd(0, EFD_CLOEXEC);
-  if (m_WakeFd < 0) {
-    throw std::runtime_error(std::string("time service: eventfd: ") + std::strerror(errno));
-  }
-  m_Server = std::make_unique<Server>(m_Options, m_WakeFd, m_Queries);
-  const auto threads = static_cast<std::size_t>(m_Options.threads);
-  m_Server->new_task_queue = [this, threads]() -> httplib::TaskQueue* {
-    // Called by the listening thread once it is running, i.e. once stop()
-    // will take effect.
-    {
-      std::lock_guard lock(m_Mutex);
-      m_Listening = true;
-    }
-    m_Changed.notify_all();
-    return new httplib::ThreadPool(threads);
-  };
-
-  errno = 0;
-  int port = -1;
-  if (m_Options.port == 0) {
-    port = m_Server->bind_to_any_port(m_Options.host);
-  } else if (m_Server->bind_to_port(m_Options.host, m_Options.port)) {
-    port = m_Options.port;
-  }
-  if (port <= 0) {
-    const int error = errno;
-    m_Server.reset();
-    ::close(m_WakeFd);
-    m_WakeFd = -1;
-    std::string message = "time service: cannot listen on " + m_Options.host + ":" +
-                          std::to_string(m_Options.port);
-    if (error != 0) message += std::string(": ") + std::strerror(error);
-    throw std::runtime_error(message);
-  }
-  m_Port = port;
-
+  if (m_Server) throw Failure("already started");
+  CheckOptions(m_Options);
+  auto server = std::make_unique<Server>(m_Options);
+  m_Port = server->Listen();
+  server->Run();
   {
     std::lock_guard lock(m_Mutex);
-    m_Listening = false;
-    m_Finished = false;
+    m_Server = std::move(server);
+    m_Running = true;
   }
-  m_Thread = std::thread([this] {
-    m_Server->listen_after_bind();
-    {
-      std::lock_guard lock(m_Mutex);
-      m_Finished = true;
-    }
-    m_Changed.notify_all();
-  });
-  std::unique_lock lock(m_Mutex);
-  m_Changed.wait(lock, [this] { return m_Listening || m_Finished; });
   return m_Port;
 }
 
 void TimeService::Stop() {
   std::lock_guard lifecycle(m_Lifecycle);
   if (!m_Server) return;
-  // Wake every connection waiting on its client, then close the listening
-  // socket; the worker pool drains and the listening thread returns.
-  const std::uint64_t one = 1;
-  [[maybe_unused]] const ssize_t written = ::write(m_WakeFd, &one, sizeof one);
-  m_Server->stop();
-  if (m_Thread.joinable()) m_Thread.join();
-  m_Server.reset();
-  ::close(m_WakeFd);
-  m_WakeFd = -1;
+  m_Server->Stop();
   {
     std::lock_guard lock(m_Mutex);
-    m_Finished = true;
+    const TimeServiceStats last = m_Server->Stats();
+    m_Previous.Answered += last.Answered;
+    m_Previous.Refused += last.Refused;
+    m_Previous.Dropped += last.Dropped;
+    m_PreviousQueries += m_Server->TimeQueries();
+    m_Server.reset();
+    m_Running = false;
   }
   m_Changed.notify_all();
 }
@@ -245,30 +250,40 @@ std::string TimeService::BaseUrl() const {
   if (host.empty() || host == "0.0.0.0") host = "127.0.0.1";
   if (host == "::") host = "::1";
   if (host.find(':') != std::string::npos) host = "[" + host + "]";
-  return "http://" + host + ":" + std::to_string(m_Port);
+  const bool tls = !m_Options.tls_cert.empty();
+  return (tls ? "https://" : "http://") + host + ":" + std::to_string(m_Port);
 }
 
 void TimeService::Wait() {
   std::unique_lock lock(m_Mutex);
-  m_Changed.wait(lock, [this] { return m_Finished; });
+  m_Changed.wait(lock, [this] { return !m_Running; });
 }
 
-void TimeService::QueryCount::Add() {
-  {
-    const std::lock_guard<std::mutex> lock(Mutex);
-    ++Count;
+TimeServiceStats TimeService::Stats() const {
+  std::lock_guard lock(m_Mutex);
+  TimeServiceStats stats = m_Previous;
+  if (m_Server) {
+    const TimeServiceStats now = m_Server->Stats();
+    stats.Answered += now.Answered;
+    stats.Refused += now.Refused;
+    stats.Dropped += now.Dropped;
   }
-  Changed.notify_all();
+  return stats;
 }
 
 std::uint64_t TimeService::TimeQueries() const {
-  const std::lock_guard<std::mutex> lock(m_Queries.Mutex);
-  return m_Queries.Count;
+  std::lock_guard lock(m_Mutex);
+  return m_PreviousQueries + (m_Server ? m_Server->TimeQueries() : 0);
 }
 
 bool TimeService::WaitForTimeQueries(std::uint64_t count, std::chrono::milliseconds timeout) const {
-  std::unique_lock<std::mutex> lock(m_Queries.Mutex);
-  return m_Queries.Changed.wait_for(lock, timeout, [&] { return m_Queries.Count >= count; });
+  // Polled: answering stays free of locks and wake-ups for the rare waiter.
+  const auto until = std::chrono::steady_clock::now() + timeout;
+  for (;;) {
+    if (TimeQueries() >= count) return true;
+    if (std::chrono::steady_clock::now() >= until) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
 }
 
 }  // namespace borvane

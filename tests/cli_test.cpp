@@ -142,6 +142,13 @@ TEST(Cli, FailuresAreOneLineAndNonZero) {
   EXPECT_NE(bad_listen.ExitCode, 0);
   EXPECT_NE(bad_listen.Err.find("HOST:PORT"), std::string::npos) << bad_listen.Err;
 
+  // Offsets past 100 years are refused rather than wrapped into some other time.
+  for (const char* offset : {"9223372036854775807", "299980000000000", "-3155760000001"}) {
+    const ProcessResult skewed = Borvane({"serve", "--listen", "127.0.0.1:0", "--offset-ms", offset});
+    EXPECT_NE(skewed.ExitCode, 0) << offset;
+    EXPECT_NE(skewed.Err.find("100 years"), std::string::npos) << skewed.Err;
+  }
+
   const ProcessResult unknown = Borvane({"frobnicate"});
   EXPECT_NE(unknown.ExitCode, 0);
 }

@@ -1,0 +1,122 @@
+#include "service/request_reader.h"
+
+#include <boost/beast/http/basic_parser.hpp>
+#include <boost/beast/http/error.hpp>
+
+#include <optional>
+
+namespace borvane {
+
+namespace {
+
+namespace http = boost::beast::http;
+using boost::beast::error_code;
+using boost::beast::string_view;
+
+constexpr std::string_view kTimePath = "/times/nolvera.aspx";
+
+// The request line and the few headers the answer depends on; the other
+// headers (Range among them: the answer is always whole) are read past.
+class RequestParser final : public http::basic_parser<true> {
+ public:
+  http::verb Method = http::verb::unknown;
+  std::string_view Target;
+  bool TransferEncoding = false;
+
+ private:
+  void on_request_impl(http::verb method, string_view, string_view target, int,
+                       error_code&) override {
+    Method = method;
+    Target = std::string_view(target.data(), target.size());
+  }
+  void on_response_impl(int, string_view, int, error_code&) override {}
+  void on_field_impl(http::field name, string_view, string_view, error_code&) override {
+    // The parser only acts on "chunked"; any other coding still means a body.
+    if (name == http::field::transfer_encoding) TransferEncoding = true;
+  }
+  void on_header_impl(error_code&) override {}
+  void on_body_init_impl(const boost::optional<std::uint64_t>&, error_code&) override {}
+  std::size_t on_body_impl(string_view body, error_code&) override { return body.size(); }
+  void on_chunk_header_impl(std::uint64_t, string_view, error_code&) override {}
+  std::size_t on_chunk_body_impl(std::uint64_t, string_view body, error_code&) override {
+    return body.size();
+  }
+  void on_finish_impl(error_code&) override {}
+};
+
+// Length of the request line as far as it has arrived.
+std::size_t RequestLineLength(std::string_view input) {
+  const std::size_t end = input.find("\r\n");
+  return end == std::string_view::npos ? input.size() : end;
+}
+
+}  // namespace
+
+RequestsRead ReadRequests(std::string_view input, const RequestLimits& limits,
+                          const AnswerSettings& settings, std::string& out) {
+  RequestsRead read;
+  const auto refuse = [&](int status, std::string_view reason, bool head = false,
+                          std::string_view allow = {}) {
+    AppendRefusal(status, reason, head, /*keep_alive=*/false, settings, out, allow);
+    ++read.Refused;
+    read.Close = true;
+  };
+
+  while (!read.Close && read.Consumed < input.size() &&
+         read.Answered + read.Refused < limits.AnswersPerRead) {
+    const std::string_view rest = input.substr(read.Consumed);
+    if (RequestLineLength(rest) > limits.RequestLineBytes) {
+      refuse(414, "request address too long\n");
+      break;
+    }
+    // A parser holds no state worth keeping between reads: a request that is
+    // still incomplete is parsed again from its start when more arrives.
+    std::optional<RequestParser> parser(std::in_place);
+    parser->header_limit(static_cast<std::uint32_t>(limits.HeaderBytes));
+    parser->eager(false);
+    error_code error;
+    const std::size_t used = parser->put(boost::asio::const_buffer(rest.data(), rest.size()), error);
+    if (error == http::error::need_more && rest.size() < limits.HeaderBytes) break;
+    // The parser's own limit does not catch every incomplete header (folded
+    // lines slip past it), so the bytes waiting are held to it here as well.
+    if (error == http::error::need_more || error == http::error::header_limit) {
+      refuse(431, "request header fields too large\n");
+      break;
+    }
+    if (error) {
+      refuse(400, "bad request\n");
+      break;
+    }
+
+    const bool head = parser->Method == http::verb::head;
+    const bool has_body = parser->chunked() || parser->TransferEncoding ||
+                          parser->content_length().value_or(0) > 0;
+    if (parser->Method != http::verb::get && !head) {
+      if (parser->content_length().value_or(0) > limits.BodyBytes) {
+        refuse(413, "request too large\n");
+      } else {
+        refuse(405, "method not allowed: use GET or HEAD\n", false, "GET, HEAD");
+      }
+      break;
+    }
+    if (has_body) {
+      refuse(400, "a GET or HEAD request carries no body\n", head);
+      break;
+    }
+
+    read.Consumed += used;
+    const bool keep_alive = parser->keep_alive();
+    const int status = AppendTimeAnswer(parser->Target, head, keep_alive, settings, out);
+    if (status == 200) {
+      ++read.Answered;
+    } else {
+      ++read.Refused;
+    }
+    const std::string_view target = parser->Target;
+    if (target.substr(0, target.find('?')) == kTimePath) ++read.TimeQueries;
+    read.Close = !keep_alive;
+  }
+  return read;
+}
+
+}  // namespace borvane
