@@ -22,17 +22,30 @@ find_path(BORVANE_WINE_IDL_DIR oaidl.idl
 find_path(BORVANE_STDOLE2_DIR stdole2.tlb
           PATHS /usr/lib/x86_64-linux-gnu/wine/x86_64-windows /usr/lib/wine/x86_64-windows
           NO_DEFAULT_PATH)
+# One type library per pointer width: the platform registers each under
+# its system kind ("win64" or "win32" beside each other), read from the
+# library's header, so the 32-bit component embeds its own.
 set(BORVANE_TLB ${CMAKE_BINARY_DIR}/library/borvane.tlb)
+set(BORVANE_TLB32 ${CMAKE_BINARY_DIR}/library/borvane32.tlb)
 if(BORVANE_WIDL AND BORVANE_WINE_IDL_DIR AND BORVANE_STDOLE2_DIR)
-  add_custom_command(
-    OUTPUT ${BORVANE_TLB}
-    COMMAND ${BORVANE_WIDL} --win64 -t -o ${BORVANE_TLB} -I ${BORVANE_WINE_IDL_DIR}
-            -L ${BORVANE_STDOLE2_DIR} ${CMAKE_BINARY_DIR}/library/borvane.idl
-    COMMAND tlb_flags ${BORVANE_TLB} ${kClientEventsIid} 80
-    COMMAND tlb_flags ${BORVANE_TLB} ${kClientIid} 100
-    DEPENDS ${CMAKE_BINARY_DIR}/library/borvane.idl tlb_flags
-    COMMENT "Compiling the type library")
-  add_custom_target(borvane_tlb ALL DEPENDS ${BORVANE_TLB})
+  foreach(kind win64 win32)
+    if(kind STREQUAL "win64")
+      set(tlb ${BORVANE_TLB})
+      set(target borvane_tlb)
+    else()
+      set(tlb ${BORVANE_TLB32})
+      set(target borvane_tlb32)
+    endif()
+    add_custom_command(
+      OUTPUT ${tlb}
+      COMMAND ${BORVANE_WIDL} --${kind} -t -o ${tlb} -I ${BORVANE_WINE_IDL_DIR}
+              -L ${BORVANE_STDOLE2_DIR} ${CMAKE_BINARY_DIR}/library/borvane.idl
+      COMMAND tlb_flags ${tlb} ${kClientEventsIid} 80
+      COMMAND tlb_flags ${tlb} ${kClientIid} 100
+      DEPENDS ${CMAKE_BINARY_DIR}/library/borvane.idl tlb_flags
+      COMMENT "Compiling the ${kind} type library")
+    add_custom_target(${target} ALL DEPENDS ${tlb})
+  endforeach()
 else()
   message(STATUS "borvane: widl or Wine's IDL files missing; no type library (scripts/setup.sh installs them)")
 endif()

@@ -18,40 +18,106 @@ if(NOT BORVANE_MINGW_CXX OR NOT TARGET borvane_tlb)
 endif()
 
 include(ExternalProject)
+# One build per pointer width, each with the type library of its system
+# kind: 64-bit hosts load build/windows/borvane.ocx, 32-bit hosts
+# build/windows32/borvane.ocx, and both register side by side.
+function(borvane_windows_build target toolchain binary_dir tlb tlb_target)
+  ExternalProject_Add(${target}
+    SOURCE_DIR ${CMAKE_SOURCE_DIR}/platform/windows
+    BINARY_DIR ${binary_dir}
+    CMAKE_ARGS -DCMAKE_TOOLCHAIN_FILE=${CMAKE_SOURCE_DIR}/cmake/${toolchain}
+               -DCMAKE_BUILD_TYPE=Release
+               -DBORVANE_TLB=${tlb}
+               -DBORVANE_WERROR=${BORVANE_WERROR}
+               "-DBORVANE_SERVICE_URL=${BORVANE_SERVICE_URL}"
+    BUILD_ALWAYS ON
+    INSTALL_COMMAND ""
+    DEPENDS ${tlb_target}
+    USES_TERMINAL_BUILD ON)
+endfunction()
+
 set(BORVANE_WINDOWS_DIR ${CMAKE_BINARY_DIR}/windows)
-ExternalProject_Add(borvane_windows
-  SOURCE_DIR ${CMAKE_SOURCE_DIR}/platform/windows
-  BINARY_DIR ${BORVANE_WINDOWS_DIR}
-  CMAKE_ARGS -DCMAKE_TOOLCHAIN_FILE=${CMAKE_SOURCE_DIR}/cmake/mingw-w64-x86_64.cmake
-             -DCMAKE_BUILD_TYPE=Release
-             -DBORVANE_TLB=${BORVANE_TLB}
-             -DBORVANE_WERROR=${BORVANE_WERROR}
-             "-DBORVANE_SERVICE_URL=${BORVANE_SERVICE_URL}"
-  BUILD_ALWAYS ON
-  INSTALL_COMMAND ""
-  DEPENDS borvane_tlb
-  USES_TERMINAL_BUILD ON)
+borvane_windows_build(borvane_windows mingw-w64-x86_64.cmake ${BORVANE_WINDOWS_DIR}
+                      ${BORVANE_TLB} borvane_tlb)
+find_program(BORVANE_MINGW32_CXX NAMES i686-w64-mingw32-g++-posix i686-w64-mingw32-g++)
+set(BORVANE_WINDOWS32_DIR ${CMAKE_BINARY_DIR}/windows32)
+if(BORVANE_MINGW32_CXX)
+  borvane_windows_build(borvane_windows32 mingw-w64-i686.cmake ${BORVANE_WINDOWS32_DIR}
+                        ${BORVANE_TLB32} borvane_tlb32)
+else()
+  message(STATUS "borvane: i686 mingw-w64 missing; the 32-bit borvane.ocx is not built")
+endif()
 
 set(wine_test ${CMAKE_SOURCE_DIR}/tests/windows/wine_test.sh)
 set(wine_environment
     BORVANE_WINDOWS_DIR=${BORVANE_WINDOWS_DIR}
+    BORVANE_WINDOWS32_DIR=${BORVANE_WINDOWS32_DIR}
     BORVANE_WINEPREFIX=${CMAKE_BINARY_DIR}/wineprefix
     BORVANE_BINARY=$<TARGET_FILE:borvane>)
 
+# Both builds in one prefix, registered side by side; the 32-bit steps
+# (wine32_*) run Wine's 32-bit programs and skip without 32-bit Wine.
+#   prefix -> both regsvr32 -> each build's checks and script host
+#   -> unregister the 32-bit build (the 64-bit one keeps its keys)
+#   -> unregister the 64-bit build (nothing of either is left) -> cleanup
 add_test(NAME wine_prefix COMMAND ${wine_test} prefix)
-add_test(NAME wine_regsvr32 COMMAND ${wine_test} regsvr32)
-add_test(NAME wine_typelib COMMAND ${wine_test} check typelib)
-add_test(NAME wine_resources COMMAND ${wine_test} check resources)
-add_test(NAME wine_objects COMMAND ${wine_test} check objects)
-add_test(NAME wine_registry COMMAND ${wine_test} check registered)
-add_test(NAME wine_cscript COMMAND ${wine_test} cscript)
-add_test(NAME wine_host COMMAND ${wine_test} host)
-add_test(NAME wine_unregister COMMAND ${wine_test} regsvr32 /u)
-add_test(NAME wine_unregistered COMMAND ${wine_test} check unregistered)
+add_test(NAME wine_clock_right COMMAND ${wine_test} check clockright)
+set(builds wine)
+if(TARGET borvane_windows32)
+  list(APPEND builds wine32)
+endif()
+foreach(build IN LISTS builds)
+  if(build STREQUAL "wine32")
+    set(arch --32)
+  else()
+    set(arch)
+  endif()
+  add_test(NAME ${build}_regsvr32 COMMAND ${wine_test} ${arch} regsvr32)
+  add_test(NAME ${build}_typelib COMMAND ${wine_test} ${arch} check typelib)
+  add_test(NAME ${build}_resources COMMAND ${wine_test} ${arch} check resources)
+  add_test(NAME ${build}_objects COMMAND ${wine_test} ${arch} check objects)
+  add_test(NAME ${build}_registry COMMAND ${wine_test} ${arch} check registered)
+  add_test(NAME ${build}_cscript COMMAND ${wine_test} ${arch} cscript)
+  # The control in the platform's own control host window.
+  add_test(NAME ${build}_host COMMAND ${wine_test} ${arch} host)
+  add_test(NAME ${build}_unregister COMMAND ${wine_test} ${arch} regsvr32 /u)
+  add_test(NAME ${build}_unregistered COMMAND ${wine_test} ${arch} check unregistered)
+  list(APPEND all_wine_tests ${build}_regsvr32 ${build}_typelib ${build}_resources
+       ${build}_objects ${build}_registry ${build}_cscript ${build}_host ${build}_unregister
+       ${build}_unregistered)
+  set_tests_properties(${build}_regsvr32 PROPERTIES FIXTURES_SETUP ${build}_registered
+                       FIXTURES_REQUIRED wine_prefix)
+  set_tests_properties(${build}_typelib ${build}_resources ${build}_objects PROPERTIES
+                       FIXTURES_REQUIRED wine_prefix)
+  set_tests_properties(${build}_registry ${build}_cscript ${build}_host PROPERTIES
+                       FIXTURES_REQUIRED "wine_prefix;${build}_registered")
+  # Unregistering runs after everything that needs the registration.
+  set_tests_properties(${build}_unregister PROPERTIES FIXTURES_CLEANUP ${build}_registered
+                       FIXTURES_SETUP ${build}_unregistered FIXTURES_REQUIRED wine_prefix)
+endforeach()
+# Once both builds are unregistered nothing of either is left, and the
+# script step fails (the script stops on its first line, the step sees it).
+list(TRANSFORM builds APPEND _unregistered OUTPUT_VARIABLE all_unregistered)
+add_test(NAME wine_cscript_unregistered COMMAND ${wine_test} cscript)
+set_tests_properties(wine_cscript_unregistered PROPERTIES
+                     PASS_REGULAR_EXPRESSION "the script stopped before its last check")
+# (Each build's unregistering step sets up the fixture of its check's name.)
+set_tests_properties(${all_unregistered} wine_cscript_unregistered PROPERTIES
+                     FIXTURES_REQUIRED "wine_prefix;${all_unregistered}")
+if(TARGET borvane_windows32)
+  # Unregistering the 32-bit build leaves the 64-bit one working: its keys,
+  # the shared ProgID and type library key, its script host.
+  add_test(NAME wine32_removed COMMAND ${wine_test} --32 check removed)
+  add_test(NAME wine_registry_kept COMMAND ${wine_test} check registered)
+  list(APPEND all_wine_tests wine32_removed wine_registry_kept)
+  set_tests_properties(wine32_removed PROPERTIES
+                       FIXTURES_REQUIRED "wine_prefix;wine_registered;wine32_unregistered")
+  set_tests_properties(wine_registry_kept PROPERTIES
+                       FIXTURES_REQUIRED "wine_prefix;wine_registered;wine32_unregistered")
+endif()
 add_test(NAME wine_cleanup COMMAND ${wine_test} cleanup)
 
-set(all_wine_tests wine_prefix wine_regsvr32 wine_typelib wine_resources wine_objects
-    wine_registry wine_cscript wine_unregister wine_unregistered wine_cleanup wine_host)
+list(APPEND all_wine_tests wine_prefix wine_clock_right wine_cscript_unregistered wine_cleanup)
 set_tests_properties(${all_wine_tests} PROPERTIES
   ENVIRONMENT "${wine_environment}" SKIP_RETURN_CODE 77 TIMEOUT 300 LABELS wine
   # One Wine prefix and one wine server: the steps run one at a time, and
@@ -59,15 +125,5 @@ set_tests_properties(${all_wine_tests} PROPERTIES
   # loopback tests running beside them.
   RESOURCE_LOCK borvane_wineprefix RUN_SERIAL ON)
 set_tests_properties(wine_prefix PROPERTIES FIXTURES_SETUP wine_prefix)
+set_tests_properties(wine_clock_right PROPERTIES FIXTURES_REQUIRED wine_prefix)
 set_tests_properties(wine_cleanup PROPERTIES FIXTURES_CLEANUP wine_prefix)
-set_tests_properties(wine_regsvr32 PROPERTIES FIXTURES_SETUP wine_registered
-                     FIXTURES_REQUIRED wine_prefix)
-set_tests_properties(wine_typelib wine_resources wine_objects PROPERTIES
-                     FIXTURES_REQUIRED wine_prefix)
-set_tests_properties(wine_registry wine_cscript wine_host PROPERTIES
-                     FIXTURES_REQUIRED "wine_prefix;wine_registered")
-# Unregistering runs after everything that needs the registration, and the
-# check that nothing is left runs after it.
-set_tests_properties(wine_unregister PROPERTIES FIXTURES_CLEANUP wine_registered
-                     FIXTURES_SETUP wine_unregistered FIXTURES_REQUIRED wine_prefix)
-set_tests_properties(wine_unregistered PROPERTIES FIXTURES_REQUIRED "wine_prefix;wine_unregistered")

@@ -28,6 +28,11 @@ std::string TypeLibVersionKey() {
   return Hex(identity::kTypeLibMajor) + "." + Hex(identity::kTypeLibMinor);
 }
 
+std::string TypeLibFileKey(const std::string& system_kind) {
+  return "TypeLib\\" + identity::kTypeLibId.ToString() + "\\" + TypeLibVersionKey() + "\\" +
+         Hex(identity::kTypeLibLocale) + "\\" + system_kind;
+}
+
 RegistrationData ClientRegistration(const std::string& library_path) {
   using namespace identity;
   const std::string progid(kClientProgId);
@@ -61,20 +66,20 @@ RegistrationData ClientRegistration(const std::string& library_path) {
   return data;
 }
 
-RegistrationData TypeLibRegistration(const std::string& library_path) {
+RegistrationData TypeLibRegistration(const std::string& library_path,
+                                     const std::string& system_kind) {
   using namespace identity;
   const std::string libid = kTypeLibId.ToString();
   const std::string version_key = "TypeLib\\" + libid + "\\" + TypeLibVersionKey();
   RegistrationData data;
 
   Add(data, version_key, "", std::string(kTypeLibHelp));
-  Add(data, version_key + "\\" + Hex(kTypeLibLocale) + "\\win64", "", library_path);
+  Add(data, TypeLibFileKey(system_kind), "", library_path);
   Add(data, version_key + "\\FLAGS", "", std::to_string(kTypeLibFlags));
   Add(data, version_key + "\\HELPDIR", "", "");
   // Only this version's keys, and only while they name this file: other
   // versions of the type library stay registered.
-  const std::vector<RegistryValue> own_version{
-      {version_key + "\\" + Hex(kTypeLibLocale) + "\\win64", "", library_path}};
+  const std::vector<RegistryValue> own_version{{TypeLibFileKey(system_kind), "", library_path}};
   data.Removals.push_back({version_key, own_version});
 
   // Both interfaces go through the standard automation marshaller.

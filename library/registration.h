@@ -40,8 +40,15 @@ RegistrationData ClientRegistration(const std::string& library_path);
 
 // The keys that registering the type library writes: the library with its
 // version, locale, flags and file, and its two interfaces routed to the
-// standard automation marshaller.
-RegistrationData TypeLibRegistration(const std::string& library_path);
+// standard automation marshaller. `system_kind` names the file's key below
+// the locale: "win64" for a 64-bit library, "win32" for a 32-bit one, so
+// both builds can be registered at once.
+RegistrationData TypeLibRegistration(const std::string& library_path,
+                                     const std::string& system_kind = "win64");
+
+// The key that names the type library's file for one system kind
+// ("win64" or "win32"), below the library's version and locale.
+std::string TypeLibFileKey(const std::string& system_kind);
 
 // The type library version as the registry writes it: hexadecimal major and
 // minor ("20.0" for 32.0).

@@ -12,6 +12,9 @@ packages=(
   xvfb xauth xdotool wrk nginx-light
   dpkg-dev time hyperfine man-db
   wine wine64 libwine-dev mingw-w64 mingw-w64-tools
+  # 32-bit Wine, for the 32-bit borvane.ocx (about two minutes to install).
+  wine32:i386
+  clang libclang-rt-14-dev
 )
 
 missing=()
@@ -24,6 +27,10 @@ if ((${#missing[@]})); then
   sudo_cmd=()
   [ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)
   export DEBIAN_FRONTEND=noninteractive
+  # wine32 is an i386 package: the machine must accept that architecture.
+  if ! dpkg --print-foreign-architectures | grep -qx i386; then
+    "${sudo_cmd[@]}" dpkg --add-architecture i386
+  fi
   "${sudo_cmd[@]}" apt-get update -qq
   "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 fi

@@ -2,10 +2,15 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <set>
 #include <sstream>
+#include <string>
+#include <string_view>
+#include <utility>
 
 #include "library/identity.h"
 #include "library/registration.h"
@@ -51,6 +56,51 @@ TEST(IdentityTable, ClassesAreInObjectIndexOrderWithDistinctIdentifiers) {
   EXPECT_TRUE(identity::kClasses[0].Public);
   EXPECT_FALSE(identity::kClasses[1].Public);
   EXPECT_FALSE(identity::kClasses[2].Public);
+}
+
+// Hosts, saved forms and registered machines know the component by these
+// values: one changed digit makes another component. So each is written out
+// here once more, against the table.
+TEST(IdentityTable, EveryIdentifierKeepsItsPublishedValue) {
+  const std::pair<Guid, std::string_view> identifiers[] = {
+      {identity::kTypeLibId, "79299DA5-372A-4431-8DDA-E5EE79DD9C0D"},
+      {identity::kStdOle2Id, "00020430-0000-0000-C000-000000000046"},
+      {identity::kClientClsid, "C5D0DFF5-6D39-4F98-88CD-12E8430A6300"},
+      {identity::kClientIid, "39475702-FFFC-4D08-AE12-E42FEE8FA153"},
+      {identity::kClientEventsIid, "3ADDE677-27EF-4688-9194-DCB0CEB37001"},
+      {identity::kGroupBoxClsid, "C8E6808A-D183-4623-AC36-95EE0BDDBE2F"},
+      {identity::kGroupBoxIid, "AAEA4E91-7835-4478-BB60-EA7B68ECDDA6"},
+      {identity::kGroupBoxEventsIid, "28485F77-F396-40F7-B28B-FA1579DB88E3"},
+      {identity::kButtonClsid, "6B629CAB-1A0A-446B-B00E-3A0E37C1FCC9"},
+      {identity::kButtonIid, "5D8D1904-12EB-4F58-8AE9-59893225DBB9"},
+      {identity::kButtonEventsIid, "14688CC2-0E74-44C0-A4AA-B1039F21C90D"},
+      {identity::kSystemTimeId, "E4BCF5EB-D514-4031-A7E0-0C5781AFB4F1"},
+  };
+  for (const auto& [guid, text] : identifiers) {
+    EXPECT_EQ(guid.ToString(), "{" + std::string(text) + "}");
+  }
+  const std::pair<std::int64_t, std::int64_t> numbers[] = {
+      {identity::kTypeLibMajor, 32},          {identity::kTypeLibMinor, 0},
+      {identity::kTypeLibLocale, 0x0409},     {identity::kTypeLibFlags, 0x2},
+      {identity::kClientMiscStatus, 131473},  {identity::kGroupBoxMiscStatus, 0x30191},
+      {identity::kButtonMiscStatus, 0x21191}, {identity::kDispIdDisplayTime, 0x60030000},
+      {identity::kDispIdDeCrypt, 0x60030001}, {identity::kTypeLibResource, 1},
+      {identity::kToolboxBitmapResource, 30000}, {identity::kVersionMajor, 1},
+      {identity::kVersionMinor, 3},           {identity::kVersionBuild, 0},
+      {identity::kVersionRevision, 8},
+  };
+  for (std::size_t i = 0; i < std::size(numbers); ++i) {
+    EXPECT_EQ(numbers[i].first, numbers[i].second) << "number " << i;
+  }
+  const std::pair<std::string_view, std::string_view> names[] = {
+      {identity::kTypeLibName, "borvane"},
+      {identity::kClientProgId, "borvane.client"},
+      {identity::kGroupBoxProgId, "borvane.xpgroupbox"},
+      {identity::kButtonProgId, "borvane.xpcmdbutton"},
+      {identity::kThreadingModel, "Apartment"},
+      {identity::kVersionText, "1.03.0008"},
+  };
+  for (const auto& [name, text] : names) EXPECT_EQ(name, text);
 }
 
 TEST(IdentityTable, VersionTextMatchesTheNumbers) {

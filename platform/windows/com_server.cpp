@@ -10,6 +10,7 @@
 #include <memory>
 #include <new>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "client/client.h"
@@ -99,6 +100,47 @@ LSTATUS WriteItems(const RegistrationData& data) {
   return ERROR_SUCCESS;
 }
 
+// 64-bit Windows keeps the class keys of 32-bit and 64-bit servers apart
+// (two registry views) but one copy of the ProgID and type library keys,
+// which both builds write when they are registered side by side.
+#ifdef _WIN64
+constexpr SYSKIND kSystemKind = SYS_WIN64;
+constexpr const char* kSystemKindKey = "win64";
+constexpr REGSAM kOtherView = KEY_WOW64_32KEY;
+#else
+constexpr SYSKIND kSystemKind = SYS_WIN32;
+constexpr const char* kSystemKindKey = "win32";
+constexpr REGSAM kOtherView = KEY_WOW64_64KEY;
+#endif
+
+using KeyHandle = std::unique_ptr<std::remove_pointer_t<HKEY>, decltype(&::RegCloseKey)>;
+
+// The key below the classes root, or none when it cannot be opened.
+KeyHandle OpenClassesKey(const std::string& key, REGSAM access) {
+  HKEY handle = nullptr;
+  if (::RegOpenKeyExW(HKEY_CLASSES_ROOT, Widen(key).c_str(), 0, access, &handle) != ERROR_SUCCESS) {
+    handle = nullptr;
+  }
+  return KeyHandle(handle, &::RegCloseKey);
+}
+
+// Whether the other build's class is registered: the other registry view
+// names a server, and not this file (on 32-bit Windows there is one view,
+// and the "other" one is this build's own).
+bool OtherBuildRegistered(const std::wstring& path) {
+  const KeyHandle server =
+      OpenClassesKey("CLSID\\" + identity::kClientClsid.ToString() + "\\InprocServer32",
+                     KEY_QUERY_VALUE | kOtherView);
+  if (!server) return false;
+  wchar_t buffer[1024];
+  DWORD bytes = sizeof buffer;
+  if (::RegGetValueW(server.get(), nullptr, nullptr, RRF_RT_REG_SZ, nullptr, buffer, &bytes) !=
+      ERROR_SUCCESS) {
+    return false;
+  }
+  return ::CompareStringOrdinal(buffer, -1, path.c_str(), -1, TRUE) != CSTR_EQUAL;
+}
+
 // Whether the text value reads as `expected`; paths and identifiers match
 // without regard to case, as the platform's do.
 bool ValueIs(const RegistryValue& expected) {
@@ -176,11 +218,29 @@ STDAPI DllRegisterServer() {
 
 STDAPI DllUnregisterServer() {
   const std::wstring path = borvane::ModulePath();
-  borvane::RemoveItems(borvane::ClientRegistration(borvane::Narrow(path.c_str())));
+  // While the other build is registered its hosts still need the ProgID,
+  // the type library and the interfaces' marshalling keys, which the
+  // platform's unregistering would remove from both views: then only this
+  // build's class (in its own view) and its type library file key go. The
+  // last build removes everything.
+  borvane::RegistrationData items = borvane::ClientRegistration(borvane::Narrow(path.c_str()));
+  const bool other_build = borvane::OtherBuildRegistered(path);
+  if (other_build) {
+    const std::string progid(borvane::identity::kClientProgId);
+    std::erase_if(items.Removals, [&](const auto& removal) { return removal.Tree == progid; });
+  }
+  borvane::RemoveItems(items);
+  const std::string file_key = borvane::TypeLibFileKey(borvane::kSystemKindKey);
+  if (other_build) {
+    const LSTATUS status = ::RegDeleteKeyW(HKEY_CLASSES_ROOT, borvane::Widen(file_key).c_str());
+    return status == ERROR_SUCCESS || status == ERROR_FILE_NOT_FOUND ? S_OK : SELFREG_E_TYPELIB;
+  }
+  // The platform refuses to unregister a type library it cannot find
+  // (E_INVALIDARG), but not registered is as good as removed.
+  if (!borvane::OpenClassesKey(file_key, KEY_READ)) return S_OK;
   using namespace borvane::identity;
   const HRESULT hr = ::UnRegisterTypeLib(borvane::ToPlatformGuid(kTypeLibId), kTypeLibMajor,
-                                         kTypeLibMinor, kTypeLibLocale, SYS_WIN64);
-  // Not registered is as good as removed.
+                                         kTypeLibMinor, kTypeLibLocale, borvane::kSystemKind);
   return SUCCEEDED(hr) || hr == TYPE_E_REGISTRYACCESS || hr == TYPE_E_LIBNOTREGISTERED
              ? S_OK
              : SELFREG_E_TYPELIB;

@@ -5,7 +5,10 @@
 //   objects       entry points and the object: foreign classes refused,
 //                 interfaces, dispatch errors, unload count
 //   registered    the registry values that DllRegisterServer wrote
-//   unregistered  none of the keys left
+//   unregistered  none of the keys left, of either build
+//   removed       this build's own keys gone (its class in its registry
+//                 view, its type library file), the other build's kept
+//   clockright    this process runs without CAP_SYS_TIME
 // Prints each failed check and exits 1 when any failed.
 
 #include <windows.h>
@@ -13,6 +16,7 @@
 #include <olectl.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -247,9 +251,22 @@ void CheckRegistered(const std::wstring& path) {
   if (object != nullptr) object->Release();
 }
 
+// The key below the type library's locale that names this build's file.
+constexpr const char* kSystemKind = sizeof(void*) == 8 ? "win64" : "win32";
+
 void CheckUnregistered(const std::wstring& path) {
+  // Unregistering again finds nothing to remove, which is success.
+  HMODULE module = ::LoadLibraryW(path.c_str());
+  CHECK(module != nullptr);
+  if (module != nullptr) {
+    using Unregister = HRESULT(WINAPI*)();
+    auto unregister = reinterpret_cast<Unregister>(
+        reinterpret_cast<void*>(::GetProcAddress(module, "DllUnregisterServer")));
+    CHECK(unregister != nullptr && unregister() == S_OK);
+    ::FreeLibrary(module);
+  }
   const auto client = borvane::ClientRegistration(Narrow(path.c_str()));
-  const auto typelib = borvane::TypeLibRegistration(Narrow(path.c_str()));
+  const auto typelib = borvane::TypeLibRegistration(Narrow(path.c_str()), kSystemKind);
   for (const auto* data : {&client, &typelib}) {
     for (const auto& removal : data->Removals) {
       if (KeyExists(removal.Tree)) std::printf("  left behind: %s\n", removal.Tree.c_str());
@@ -260,11 +277,67 @@ void CheckUnregistered(const std::wstring& path) {
   CHECK(FAILED(::CLSIDFromProgID(L"borvane.client", &found)));
 }
 
+// After this build alone was unregistered: its class is gone from its own
+// registry view and its file from the type library, while the names both
+// builds share (the ProgID, the type library's version key) still lead to
+// the other build.
+void CheckRemoved(const std::wstring& path) {
+  const std::string clsid_key = "CLSID\\" + id::kClientClsid.ToString();
+  CHECK(!KeyExists(clsid_key));
+  const auto typelib = borvane::TypeLibRegistration(Narrow(path.c_str()), kSystemKind);
+  for (const auto& value : typelib.Values) {
+    // The version key stays for the other build; this build's file key goes.
+    if (value.Key.starts_with("TypeLib\\") && value.Name.empty()) {
+      const bool own = value.Key.ends_with(kSystemKind);
+      if (KeyExists(value.Key) == own) std::printf("  %s: wrong\n", value.Key.c_str());
+      CHECK(KeyExists(value.Key) != own);
+    }
+  }
+  CLSID found{};
+  CHECK(SUCCEEDED(::CLSIDFromProgID(L"borvane.client", &found)));
+  IDispatch* object = nullptr;
+  CHECK(::CoCreateInstance(ToPlatformGuid(id::kClientClsid), nullptr, CLSCTX_INPROC_SERVER,
+                           IID_IDispatch, reinterpret_cast<void**>(&object)) ==
+        REGDB_E_CLASSNOTREG);
+  if (object != nullptr) object->Release();
+}
+
+// The whole text of a file that reports no size (as /proc files do).
+std::string ReadAll(const wchar_t* name) {
+  HANDLE file = ::CreateFileW(name, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return {};
+  std::string text;
+  char buffer[4096];
+  DWORD got = 0;
+  while (::ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0) text.append(buffer, got);
+  ::CloseHandle(file);
+  return text;
+}
+
+// Wine's SetLocalTime ends in settimeofday on this very process: it must
+// run without CAP_SYS_TIME (bit 25) in its effective, permitted and
+// bounding sets, or a component under test could set the machine's clock.
+void CheckClockRight() {
+  const std::string status = ReadAll(L"Z:\\proc\\self\\status");
+  CHECK(!status.empty());
+  constexpr unsigned long long kSysTime = 1ULL << 25;
+  // Root's bounding set is never empty: a zero would be a misread field.
+  CHECK(status.find("CapBnd:\t0000000000000000") == std::string::npos);
+  for (const char* field : {"CapEff:", "CapPrm:", "CapBnd:"}) {
+    const std::size_t at = status.find(field);
+    CHECK(at != std::string::npos);
+    if (at == std::string::npos) continue;
+    const unsigned long long set = std::strtoull(status.c_str() + at + std::strlen(field), nullptr, 16);
+    std::printf("  %s %016llx\n", field, set);
+    CHECK((set & kSysTime) == 0);
+  }
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
   if (argc != 3) {
-    std::printf("usage: wine_check typelib|resources|objects|registered|unregistered OCX\n");
+    std::printf("usage: wine_check typelib|resources|objects|registered|unregistered|removed|clockright OCX\n");
     return 2;
   }
   const std::wstring mode = argv[1];
@@ -282,6 +355,10 @@ int wmain(int argc, wchar_t** argv) {
     CheckRegistered(path);
   } else if (mode == L"unregistered") {
     CheckUnregistered(path);
+  } else if (mode == L"removed") {
+    CheckRemoved(path);
+  } else if (mode == L"clockright") {
+    CheckClockRight();
   } else {
     std::printf("unknown mode\n");
     return 2;

@@ -1,20 +1,25 @@
 #!/usr/bin/env bash
 # Runs one step of the Windows component's tests under Wine, headless:
-#   wine_test.sh prefix        make a fresh Wine prefix (once per test run)
-#   wine_test.sh check MODE    run wine_check MODE on borvane.ocx
-#   wine_test.sh regsvr32 [/u] register (or unregister) with Wine's regsvr32
-#   wine_test.sh cscript       the VBScript client against `borvane serve`
-#   wine_test.sh host          the control in the platform's control host
-#                              window (host_check.exe) against `borvane serve`
-#   wine_test.sh cleanup       stop the prefix's wine server, remove it
-# Environment: BORVANE_WINDOWS_DIR (the cross build), BORVANE_BINARY (the
-# native borvane program), BORVANE_WINEPREFIX (the prefix to use).
-# Exits 77 (skipped) only when Wine itself is not installed.
+#   wine_test.sh [--32] prefix        make a fresh Wine prefix (once per test run)
+#   wine_test.sh [--32] check MODE    run wine_check MODE on borvane.ocx
+#   wine_test.sh [--32] regsvr32 [/u] register (or unregister) with Wine's regsvr32
+#   wine_test.sh [--32] cscript       the VBScript client against `borvane serve`
+#   wine_test.sh [--32] host          the control in the platform's control host
+#                                     window (host_check.exe) against `borvane serve`
+#   wine_test.sh cleanup              stop the prefix's wine server, remove it
+# --32 runs the step on the 32-bit build with Wine's 32-bit programs
+# (regsvr32, cscript from syswow64); the 64-bit build is the default. Both
+# builds share one prefix, so they are registered side by side.
+# Environment: BORVANE_WINDOWS_DIR and BORVANE_WINDOWS32_DIR (the cross
+# builds), BORVANE_BINARY (the native borvane program), BORVANE_WINEPREFIX
+# (the prefix to use).
+# Exits 77 (skipped) only when Wine itself (or, for --32, its 32-bit half)
+# is not installed.
 set -euo pipefail
 
 command -v wine >/dev/null 2>&1 || { echo "wine is not installed: skipped"; exit 77; }
 
-: "${BORVANE_WINDOWS_DIR:?}" "${BORVANE_WINEPREFIX:?}"
+: "${BORVANE_WINEPREFIX:?}"
 export WINEPREFIX="$BORVANE_WINEPREFIX"
 export WINEDEBUG=-all
 # No browser engine or .NET installer prompts while the prefix is made.
@@ -26,37 +31,73 @@ unset DISPLAY WAYLAND_DISPLAY
 # rather than any built-in address.
 unset http_proxy https_proxy HTTP_PROXY HTTPS_PROXY all_proxy ALL_PROXY
 export BORVANE_SERVICE_URL="http://127.0.0.1:9"
-ocx="$BORVANE_WINDOWS_DIR/borvane.ocx"
+
+# Wine's SetLocalTime ends in settimeofday: with CAP_SYS_TIME (root in CI)
+# a component under test could set this machine's real clock. Every Wine
+# process (wine, the wine server it starts, the Windows programs) runs
+# without that right, in its effective, permitted and bounding sets, so
+# nothing started below it can regain it.
+without_clock_right() {
+  setpriv --bounding-set=-sys_time --inh-caps=-sys_time "$@"
+}
+
+# Debian's `wine` starts Wine's own programs (regsvr32, cscript) as 32-bit
+# processes once 32-bit Wine is installed, so each step names its loader:
+# a 32-bit script host cannot load the 64-bit build, nor the other way round.
+loader=/usr/lib/wine/wine64
+[ -x "$loader" ] || loader=wine
+system_dir='C:\windows\system32'
+build_dir="${BORVANE_WINDOWS_DIR:-}"
+if [ "${1:-}" = "--32" ]; then
+  shift
+  # Debian's wine32 package brings the 32-bit loader; without it a prefix
+  # runs no 32-bit program.
+  loader=/usr/lib/wine/wine
+  if [ ! -x "$loader" ]; then
+    echo "32-bit Wine (wine32:i386) is not installed: skipped"
+    exit 77
+  fi
+  system_dir='C:\windows\syswow64'
+  build_dir="${BORVANE_WINDOWS32_DIR:-}"
+fi
+ocx="$build_dir/borvane.ocx"
+
+wait_for_server() {
+  without_clock_right timeout 60 wineserver -w
+}
 
 step="${1:?step}"
 shift
 case "$step" in
   prefix)
-    wineserver -k 2>/dev/null || true
+    without_clock_right wineserver -k 2>/dev/null || true
     rm -rf "$WINEPREFIX"
     # Making a prefix takes seconds to a minute; give up after three. Each
     # step waits for its wine server to end, so that no Wine process keeps
     # the test's output open after the step.
-    timeout 180 wine wineboot -i
-    timeout 60 wineserver -w
+    without_clock_right timeout 180 "$loader" wineboot -i
+    wait_for_server
     ;;
   check)
+    : "${build_dir:?}"
     status=0
-    timeout 120 wine "$BORVANE_WINDOWS_DIR/wine_check.exe" "$1" "$ocx" || status=$?
-    timeout 60 wineserver -w
+    without_clock_right timeout 120 "$loader" "$build_dir/wine_check.exe" "$1" "$ocx" || status=$?
+    wait_for_server
     exit "$status"
     ;;
   regsvr32)
-    timeout 120 wine regsvr32 /s "$@" "$ocx"
-    timeout 60 wineserver -w
-    echo "regsvr32 $* borvane.ocx: succeeded"
+    : "${build_dir:?}"
+    without_clock_right timeout 120 "$loader" "$system_dir\\regsvr32.exe" /s "$@" "$ocx"
+    wait_for_server
+    echo "regsvr32 $* $ocx: succeeded"
     ;;
   cscript)
     : "${BORVANE_BINARY:?}"
     log=$(mktemp)
+    output=$(mktemp)
     "$BORVANE_BINARY" serve --listen 127.0.0.1:0 --offset-ms 0 >"$log" 2>&1 &
     server=$!
-    trap 'kill "$server" 2>/dev/null || true; wait "$server" 2>/dev/null || true; rm -f "$log"' EXIT
+    trap 'kill "$server" 2>/dev/null || true; wait "$server" 2>/dev/null || true; rm -f "$log" "$output"' EXIT
     url=""
     for _ in $(seq 1 100); do
       url=$(grep -o 'http://127\.0\.0\.1:[0-9]*' "$log" | head -n1 || true)
@@ -68,16 +109,23 @@ case "$step" in
     echo "time service: $url"
     script_dir=$(cd "$(dirname "$0")" && pwd)
     status=0
-    BORVANE_SERVICE_URL="$url" timeout 120 wine cscript //nologo \
-      "$(winepath -w "$script_dir/client_test.vbs")" || status=$?
-    timeout 60 wineserver -w
+    BORVANE_SERVICE_URL="$url" without_clock_right timeout 120 "$loader" "$system_dir\\cscript.exe" \
+      //nologo "$(without_clock_right "$loader" winepath.exe -w "$script_dir/client_test.vbs")" \
+      >"$output" 2>&1 || status=$?
+    wait_for_server
+    tr -d '\r' <"$output"
+    # Wine's script host exits 0 when a script stops on a run-time error
+    # (no object, no member): only a script that reached its last line ran
+    # every check.
+    if [ "$(tr -d '\r' <"$output" | grep -v '^$' | tail -n1)" != "all checks ran" ]; then
+      echo "the script stopped before its last check"
+      [ "$status" -ne 0 ] || status=1
+    fi
     exit "$status"
     ;;
   host)
-    # Every Wine process of this step runs without the right to set the
-    # clock: the control's hourly re-check sets it, and under Wine that
-    # would reach this machine's real clock.
-    nocap() { setpriv --bounding-set=-sys_time --inh-caps=-sys_time "$@"; }
+    # The control's hourly re-check sets the clock here: without the right
+    # (without_clock_right above), the refusal line shows.
     winpath() { local p="$1"; printf 'Z:%s' "${p//\//\\}"; }
     : "${BORVANE_BINARY:?}"
     work=$(mktemp -d)
@@ -113,16 +161,16 @@ case "$step" in
       printf '[HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows NT\\CurrentVersion\\FontSubstitutes]\r\n'
       printf '"Arial"="WenQuanYi Micro Hei"\r\n"MS Sans Serif"="WenQuanYi Micro Hei"\r\n'
     } >"$work/host.reg"
-    nocap timeout 60 wine regedit /S "$(winpath "$work/host.reg")"
+    without_clock_right timeout 60 "$loader" regedit /S "$(winpath "$work/host.reg")"
     # The driver is chosen when the wine server starts: let this one end.
-    nocap timeout 60 wineserver -w
+    wait_for_server
 
     url=$(start_service "$work/queries.log" 0)
     echo "time service: $url"
     # The Linux panel's picture, for the parts no font draws.
     "$BORVANE_BINARY" panel --snapshot "$work/linux.png" --service "$url" >/dev/null
     mkdir "$work/hourly"
-    BORVANE_SERVICE_URL="$url" nocap timeout 150 wine "$BORVANE_WINDOWS_DIR/host_check.exe" \
+    BORVANE_SERVICE_URL="$url" without_clock_right timeout 150 "$loader" "$build_dir/host_check.exe" \
       "$(winpath "$work/linux.png")" "$(winpath "$work/queries.log")" \
       "$(winpath "$work/hourly")" &
     host=$!
@@ -142,11 +190,11 @@ case "$step" in
     fi
     status=0
     wait "$host" || status=$?
-    nocap timeout 60 wineserver -w
+    wait_for_server
     exit "$status"
     ;;
   cleanup)
-    wineserver -k 2>/dev/null || true
+    without_clock_right wineserver -k 2>/dev/null || true
     rm -rf "$WINEPREFIX"
     ;;
   *)
