@@ -50,7 +50,7 @@ int RunCheck(const CheckOptions& options, bool set_clock) {
   ServiceEndpoint endpoint(options.service);
   PosixClock real_clock;
   RecordingClock clock(real_clock, options.dry_run);
-  HeadlessPanel headless(clock, endpoint.Url());
+  HeadlessCheck headless(clock, endpoint.Url());
   client& panel = headless.Panel;
 
   try {

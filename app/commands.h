@@ -12,5 +12,19 @@ void AddDecryptCommand(CLI::App& app, int& status);
 void AddServeCommand(CLI::App& app, int& status);
 void AddPanelCommand(CLI::App& app, int& status);
 void AddGalleryCommand(CLI::App& app, int& status);
+void AddWatchCommand(CLI::App& app, int& status);
+
+// The programs `borvane` hands commands over to (app/hand_over.cpp).
+inline constexpr const char* kDrawingProgram = "borvane-panel";   // panel, gallery
+inline constexpr const char* kServiceProgram = "borvane-serve";   // serve, embedded checks
+// `panel`, `gallery` and `serve` as `borvane` offers them: handed over,
+// with all of `argv`, to the program that runs them.
+void AddHandedOverCommands(CLI::App& app, int& status, char** argv);
+// Starts `program` in this process's place with `argv`; returns (with an
+// exit status, after saying why on stderr) only when it cannot.
+int HandOver(const char* program, char** argv);
+// Whether argv asks for a check with no service address given and none
+// built in: then the check needs the reference service in-process.
+bool NeedsEmbeddedService(int argc, char** argv);
 
 }  // namespace borvane::app

@@ -1,5 +1,6 @@
 // borvane: check this computer's clock against a Beijing-time service,
-// set it, or run the reference service.
+// set it, or run the reference service. This program runs the headless
+// commands and hands the rest over (app/hand_over.cpp).
 
 #include <CLI/CLI.hpp>
 
@@ -10,6 +11,12 @@
 #include "container/utf8.h"
 
 int main(int argc, char** argv) {
+  // A check against the reference service started in this process needs
+  // the service's server code, which only borvane-serve carries.
+  if (borvane::app::NeedsEmbeddedService(argc, argv)) {
+    return borvane::app::HandOver(borvane::app::kServiceProgram, argv);
+  }
+
   CLI::App app{"borvane: checks this computer's clock against a Beijing-time (GMT+8) service,\n"
                "sets it, and runs the reference time service.",
                "borvane"};
@@ -17,12 +24,11 @@ int main(int argc, char** argv) {
   app.fallthrough(false);
 
   int status = 0;
-  borvane::app::AddPanelCommand(app, status);
+  borvane::app::AddHandedOverCommands(app, status, argv);
   borvane::app::AddQueryCommand(app, status);
   borvane::app::AddSetCommand(app, status);
+  borvane::app::AddWatchCommand(app, status);
   borvane::app::AddDecryptCommand(app, status);
-  borvane::app::AddServeCommand(app, status);
-  borvane::app::AddGalleryCommand(app, status);
 
   try {
     app.parse(argc, argv);

@@ -28,9 +28,17 @@
 namespace borvane::app {
 namespace {
 
-// Taken while the program is loaded, before main: the start of the
-// "process start to first frame" figure.
-const auto g_ProcessStart = std::chrono::steady_clock::now();
+// The start of the "process start to first frame" figure: when `borvane`
+// handed over to this program, the time it was loaded (it passes it on),
+// else the time this one was loaded, before main.
+std::chrono::steady_clock::time_point ProcessStart() {
+  static const auto loaded = std::chrono::steady_clock::now();
+  if (const char* passed = std::getenv("BORVANE_PROCESS_START_NS")) {
+    return std::chrono::steady_clock::time_point(std::chrono::nanoseconds(std::atoll(passed)));
+  }
+  return loaded;
+}
+const auto g_ProcessStart = ProcessStart();
 
 constexpr const char* kDefaultSnapshot = "borvane-panel.png";
 constexpr const char* kWindowTitle = "Nolvera";

@@ -34,16 +34,23 @@ ServiceEndpoint::ServiceEndpoint(const std::string& url) {
     m_Url = NormaliseServiceUrl(chosen);
     return;
   }
+#ifdef BORVANE_NO_EMBEDDED_SERVICE
+  // borvane hands such checks over to borvane-serve before it gets here.
+  throw std::runtime_error("no time service address given (--service http://host[:port])");
+#else
   // One loop is plenty for the one client of this process.
   TimeServiceOptions options;
   options.threads = 1;
-  m_Service = std::make_unique<TimeService>(options);
+  m_Service = std::make_shared<TimeService>(options);
   m_Service->Start();
   m_Url = m_Service->BaseUrl();
+#endif
 }
 
 ServiceEndpoint::~ServiceEndpoint() {
+#ifndef BORVANE_NO_EMBEDDED_SERVICE
   if (m_Service) m_Service->Stop();
+#endif
 }
 
 std::string ServiceEndpoint::Describe() const {

@@ -22,7 +22,9 @@ class ServiceEndpoint {
   std::string Describe() const;
 
  private:
-  std::unique_ptr<TimeService> m_Service;
+  // Shared, not unique: its deleter is made where the service is started,
+  // so borvane, which never starts one, links none of the service's code.
+  std::shared_ptr<TimeService> m_Service;
   std::string m_Url;
 };
 

@@ -56,20 +56,20 @@ endif()
 # The registry file shared between processes, for the entry points (and
 # the tests that share it with them).
 add_library(borvane_registry_store STATIC ${CMAKE_SOURCE_DIR}/platform/linux/locked_registry_store.cpp)
-target_link_libraries(borvane_registry_store PUBLIC borvane_library borvane_platform)
+target_link_libraries(borvane_registry_store PUBLIC borvane_library borvane_platform_headless)
 set_target_properties(borvane_registry_store PROPERTIES POSITION_INDEPENDENT_CODE ON)
 
 add_library(borvane_component SHARED ${CMAKE_SOURCE_DIR}/platform/linux/component_entry.cpp)
 set_target_properties(borvane_component PROPERTIES OUTPUT_NAME borvane CXX_VISIBILITY_PRESET hidden
                       VISIBILITY_INLINES_HIDDEN ON)
-foreach(dependency borvane_platform borvane_service)
+foreach(dependency borvane_service)
   get_target_property(kind ${dependency} TYPE)
   if(kind STREQUAL "STATIC_LIBRARY")
     set_target_properties(${dependency} PROPERTIES POSITION_INDEPENDENT_CODE ON)
   endif()
 endforeach()
-target_link_libraries(borvane_component PRIVATE borvane_registry_store borvane_library borvane_platform
-                      borvane_service)
+target_link_libraries(borvane_component PRIVATE borvane_registry_store borvane_library
+                      borvane_platform_headless borvane_service)
 target_link_options(borvane_component PRIVATE -Wl,--exclude-libs,ALL -Wl,--no-undefined)
 target_compile_definitions(borvane_component PRIVATE BORVANE_SERVICE_URL="${BORVANE_SERVICE_URL}")
 

@@ -10,6 +10,7 @@ packages=(
   fonts-liberation2 fonts-wqy-microhei
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth xdotool wrk nginx-light
+  dpkg-dev time hyperfine man-db
   wine wine64 libwine-dev mingw-w64 mingw-w64-tools
   # 32-bit Wine, for the 32-bit borvane.ocx (about two minutes to install).
   wine32:i386

@@ -111,14 +111,14 @@ TEST_F(SkewedService, DryRunSetPrintsTheLocalRecordAndLeavesTheClockAlone) {
 }
 
 TEST(Cli, EveryCommandHasHelp) {
-  for (const char* command : {"query", "set", "decrypt", "serve", "gallery"}) {
+  for (const char* command : {"query", "set", "watch", "decrypt", "serve", "gallery"}) {
     const ProcessResult r = Borvane({command, "--help"});
     EXPECT_EQ(r.ExitCode, 0) << command;
     EXPECT_NE(r.Out.find("Usage"), std::string::npos) << command;
   }
   const ProcessResult top = Borvane({"--help"});
   EXPECT_EQ(top.ExitCode, 0);
-  for (const char* command : {"query", "set", "decrypt", "serve", "gallery"}) {
+  for (const char* command : {"query", "set", "watch", "decrypt", "serve", "gallery"}) {
     EXPECT_NE(top.Out.find(command), std::string::npos) << command;
   }
 }

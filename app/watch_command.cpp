@@ -1,0 +1,83 @@
+// `borvane watch`: the panel's hourly re-check as a long-running service,
+// on GLib's main loop (the panel window's loop, without GTK). SIGTERM and
+// SIGINT end it cleanly with status 0.
+
+#include <glib-unix.h>
+#include <glib.h>
+
+#include <csignal>
+#include <cstdio>
+#include <memory>
+
+#include "app/commands.h"
+#include "app/hourly_watch.h"
+#include "app/service_endpoint.h"
+#include "platform/curl_transfer.h"
+#include "platform/glib_event_loop.h"
+#include "platform/posix_clock.h"
+
+namespace borvane::app {
+namespace {
+
+struct WatchOptions {
+  std::string service;
+  bool dry_run = false;
+};
+
+struct MainLoopFree {
+  void operator()(GMainLoop* loop) const { g_main_loop_unref(loop); }
+};
+
+// One line each, flushed at once: under a service manager stdout is a pipe
+// into the journal.
+void Log(const std::string& line) {
+  std::printf("%s\n", line.c_str());
+  std::fflush(stdout);
+}
+
+int RunWatch(const WatchOptions& options) {
+  ServiceEndpoint endpoint(options.service);
+  PosixClock clock;
+  CurlTransfer transfer;
+  GlibEventLoop loop;
+  loop.TickFailed = [](const char* message) { Log(std::string("tick failed: ") + message); };
+
+  std::unique_ptr<GMainLoop, MainLoopFree> main_loop(g_main_loop_new(nullptr, FALSE));
+  const auto stop = [](gpointer data) -> gboolean {
+    g_main_loop_quit(static_cast<GMainLoop*>(data));
+    return G_SOURCE_CONTINUE;
+  };
+  const guint on_term = g_unix_signal_add(SIGTERM, stop, main_loop.get());
+  const guint on_int = g_unix_signal_add(SIGINT, stop, main_loop.get());
+
+  Log("borvane watch: checking against " + endpoint.Describe() + " every hour" +
+      (options.dry_run ? " (dry run: the clock is not set)" : ""));
+  {
+    HourlyWatch watch(clock, transfer, loop, endpoint.Url(), options.dry_run, Log);
+    watch.RefusalReason = [&clock] { return clock.LastError(); };
+    watch.Start();
+    g_main_loop_run(main_loop.get());
+  }
+  g_source_remove(on_term);
+  g_source_remove(on_int);
+  Log("borvane watch: stopped");
+  return 0;
+}
+
+}  // namespace
+
+void AddWatchCommand(CLI::App& app, int& status) {
+  auto options = std::make_shared<WatchOptions>();
+  CLI::App* command = app.add_subcommand(
+      "watch",
+      "Check the clock now and set it at every full hour of the service, logging one line per "
+      "check (the panel's hourly re-check without a window; SIGTERM stops it)");
+  command->add_option("--service", options->service,
+                      "time service base address, http://host[:port] (default: the build setting, "
+                      "else an embedded reference service on loopback)");
+  command->add_flag("--dry-run", options->dry_run,
+                    "never set the clock; log what would be set");
+  command->callback([options, &status] { status = RunWatch(*options); });
+}
+
+}  // namespace borvane::app

@@ -1,0 +1,95 @@
+// The public GTK4 widget of libborvane-gtk: the panel on a GtkControlHost
+// with the real clock, libcurl and pango, as `borvane panel` shows it.
+
+#include "borvane/panel_widget.h"
+
+#include <cstdlib>
+
+#include "client/client.h"
+#include "platform/curl_transfer.h"
+#include "platform/gtk_control_host.h"
+#include "platform/pango_text_engine.h"
+#include "platform/posix_clock.h"
+#include "service/time_service.h"
+
+#ifndef BORVANE_SERVICE_URL
+#define BORVANE_SERVICE_URL ""
+#endif
+
+namespace borvane {
+namespace {
+
+// The real clock; a dry run reads it but accepts every setting untouched.
+class WidgetClock final : public Clock {
+ public:
+  explicit WidgetClock(bool dry_run) : m_DryRun(dry_run) {}
+  SystemTime Now() override { return m_Real.Now(); }
+  std::int32_t UtcOffsetSeconds(std::int64_t utc) override { return m_Real.UtcOffsetSeconds(utc); }
+  std::int32_t SetLocalTime(const SystemTime& t) override {
+    return m_DryRun ? 1 : m_Real.SetLocalTime(t);
+  }
+
+ private:
+  PosixClock m_Real;
+  bool m_DryRun;
+};
+
+}  // namespace
+
+struct PanelWidget::Impl {
+  explicit Impl(const PanelWidgetOptions& options)
+      : Clock(options.DryRun),
+        Panel(Host, ClientServices{Clock, Transfer, ChooseService(options.ServiceUrl)}) {
+    Host.ToolTipAt = [this](float x, float y) { return Panel.ToolTipAt(x, y); };
+    Host.MoveFocus = [this](bool backwards) { return Panel.MoveFocus(backwards); };
+    Host.FocusLeft = [this] { Panel.ClearFocus(); };
+    Host.Attach(Panel);
+    Panel.Initialize();
+  }
+  ~Impl() {
+    Host.Detach();
+    if (Embedded) Embedded->Stop();
+  }
+
+  std::string ChooseService(const std::string& given) {
+    if (!given.empty()) return given;
+    if (const char* url = std::getenv("BORVANE_SERVICE_URL"); url != nullptr && *url != '\0') {
+      return url;
+    }
+    if (*BORVANE_SERVICE_URL != '\0') return BORVANE_SERVICE_URL;
+    Embedded = std::make_unique<TimeService>(TimeServiceOptions{});
+    Embedded->Start();
+    return Embedded->BaseUrl();
+  }
+
+  // Declared first so it outlives the panel that asks it.
+  std::unique_ptr<TimeService> Embedded;
+  WidgetClock Clock;
+  CurlTransfer Transfer;
+  PangoTextEngine Text;
+  GtkControlHost Host{Text, "client1"};
+  client Panel;
+};
+
+PanelWidget::PanelWidget(PanelWidgetOptions options)
+    : m_Impl(std::make_unique<Impl>(options)) {}
+
+PanelWidget::~PanelWidget() = default;
+
+GtkWidget* PanelWidget::Widget() const { return m_Impl->Host.Widget(); }
+
+std::string PanelWidget::ServiceTimeText() const {
+  return m_Impl->Panel.Label1.Caption() + m_Impl->Panel.LabelMsS.Caption();
+}
+
+std::string PanelWidget::LocalTimeText() const {
+  return m_Impl->Panel.Localtime.Caption() + m_Impl->Panel.LabelMsL.Caption();
+}
+
+std::string PanelWidget::StatusText() const { return m_Impl->Panel.Label2.Caption(); }
+
+void PanelWidget::OnFirstFrame(std::function<void()> callback) {
+  m_Impl->Host.FirstFrame = std::move(callback);
+}
+
+}  // namespace borvane
