@@ -55,19 +55,20 @@ void HourlyWatch::Start() {
   End();
 }
 
-std::int32_t HourlyWatch::WatchClock::SetLocalTime(const SystemTime& time) {
+std::int32_t HourlyWatch::WatchClock::SetLocalTime(const SystemTime& time, std::int64_t utc_ms) {
   Check& check = m_Watch.m_Check;
   // Taken now: a successful setting shows the applied time in place of
   // the measured one.
   check.OffsetAtSetting = m_Watch.ShownOffsetMs();
   check.Setting = time;
-  check.SetResult = m_Watch.m_DryRun ? 1 : m_Inner.SetLocalTime(time);
+  check.SetResult = m_Watch.m_DryRun ? 1 : m_Inner.SetLocalTime(time, utc_ms);
   return check.SetResult;
 }
 
-std::string HourlyWatch::WatchTransfer::OpenUrl(const std::string& url) {
+std::string HourlyWatch::WatchTransfer::OpenUrl(const std::string& url,
+                                              std::chrono::milliseconds time_left) {
   ++m_Watch.m_Check.Fetches;
-  return m_Inner.OpenUrl(url);
+  return m_Inner.OpenUrl(url, time_left);
 }
 
 EventLoop::TimerId HourlyWatch::WatchLoop::StartRepeating(std::uint32_t interval_ms,

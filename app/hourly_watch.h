@@ -63,7 +63,7 @@ class HourlyWatch {
     WatchClock(HourlyWatch& watch, Clock& inner) : m_Watch(watch), m_Inner(inner) {}
     SystemTime Now() override { return m_Inner.Now(); }
     std::int32_t UtcOffsetSeconds(std::int64_t utc) override { return m_Inner.UtcOffsetSeconds(utc); }
-    std::int32_t SetLocalTime(const SystemTime& time) override;
+    std::int32_t SetLocalTime(const SystemTime& time, std::int64_t utc_ms) override;
 
    private:
     HourlyWatch& m_Watch;
@@ -75,7 +75,7 @@ class HourlyWatch {
    public:
     WatchTransfer(HourlyWatch& watch, Transfer& inner) : m_Watch(watch), m_Inner(inner) {}
     bool StillExecuting() override { return m_Inner.StillExecuting(); }
-    std::string OpenUrl(const std::string& url) override;
+    std::string OpenUrl(const std::string& url, std::chrono::milliseconds time_left) override;
     void Cancel() override { m_Inner.Cancel(); }
 
    private:
