@@ -25,8 +25,8 @@ class WidgetClock final : public Clock {
   explicit WidgetClock(bool dry_run) : m_DryRun(dry_run) {}
   SystemTime Now() override { return m_Real.Now(); }
   std::int32_t UtcOffsetSeconds(std::int64_t utc) override { return m_Real.UtcOffsetSeconds(utc); }
-  std::int32_t SetLocalTime(const SystemTime& t) override {
-    return m_DryRun ? 1 : m_Real.SetLocalTime(t);
+  std::int32_t SetLocalTime(const SystemTime& t, std::int64_t utc_ms) override {
+    return m_DryRun ? 1 : m_Real.SetLocalTime(t, utc_ms);
   }
 
  private:
