@@ -4,6 +4,11 @@
 
 #include <CLI/CLI.hpp>
 
+#include <cstdio>
+#include <exception>
+
+#include "container/utf8.h"
+
 namespace borvane::app {
 
 void AddQueryCommand(CLI::App& app, int& status);
@@ -26,5 +31,23 @@ int HandOver(const char* program, char** argv);
 // Whether argv asks for a check with no service address given and none
 // built in: then the check needs the reference service in-process.
 bool NeedsEmbeddedService(int argc, char** argv);
+
+// Parses argv and runs the chosen command. Gives the process exit status:
+// CLI11's own for --help and usage errors, 1 (after one line on stderr,
+// its control characters escaped: the message may quote the service) for
+// an error that leaves a command, else what the command left.
+inline int ParseAndRun(CLI::App& app, int argc, char** argv, const int& status) {
+  app.require_subcommand(1);
+  app.fallthrough(false);
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::ParseError& e) {
+    return app.exit(e);
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "borvane: %s\n", EscapeControls(e.what()).c_str());
+    return 1;
+  }
+  return status;
+}
 
 }  // namespace borvane::app

@@ -4,11 +4,7 @@
 
 #include <CLI/CLI.hpp>
 
-#include <cstdio>
-#include <exception>
-
 #include "app/commands.h"
-#include "container/utf8.h"
 
 int main(int argc, char** argv) {
   // A check against the reference service started in this process needs
@@ -20,8 +16,6 @@ int main(int argc, char** argv) {
   CLI::App app{"borvane: checks this computer's clock against a Beijing-time (GMT+8) service,\n"
                "sets it, and runs the reference time service.",
                "borvane"};
-  app.require_subcommand(1);
-  app.fallthrough(false);
 
   int status = 0;
   borvane::app::AddHandedOverCommands(app, status, argv);
@@ -30,13 +24,5 @@ int main(int argc, char** argv) {
   borvane::app::AddWatchCommand(app, status);
   borvane::app::AddDecryptCommand(app, status);
 
-  try {
-    app.parse(argc, argv);
-  } catch (const CLI::ParseError& e) {
-    return app.exit(e);
-  } catch (const std::exception& e) {
-    std::fprintf(stderr, "borvane: %s\n", borvane::EscapeControls(e.what()).c_str());
-    return 1;
-  }
-  return status;
+  return borvane::app::ParseAndRun(app, argc, argv, status);
 }

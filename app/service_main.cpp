@@ -5,17 +5,12 @@
 
 #include <CLI/CLI.hpp>
 
-#include <cstdio>
-#include <exception>
-
 #include "app/commands.h"
 
 int main(int argc, char** argv) {
   CLI::App app{"borvane: checks this computer's clock against a Beijing-time (GMT+8) service,\n"
                "sets it, and runs the reference time service.",
                "borvane"};
-  app.require_subcommand(1);
-  app.fallthrough(false);
 
   int status = 0;
   borvane::app::AddQueryCommand(app, status);
@@ -23,13 +18,5 @@ int main(int argc, char** argv) {
   borvane::app::AddWatchCommand(app, status);
   borvane::app::AddServeCommand(app, status);
 
-  try {
-    app.parse(argc, argv);
-  } catch (const CLI::ParseError& e) {
-    return app.exit(e);
-  } catch (const std::exception& e) {
-    std::fprintf(stderr, "borvane: %s\n", e.what());
-    return 1;
-  }
-  return status;
+  return borvane::app::ParseAndRun(app, argc, argv, status);
 }
