@@ -12,6 +12,7 @@
 #include "container/error.h"
 #include "platform/posix_clock.h"
 #include "support/answers.h"
+#include "support/scoped_time_zone.h"
 
 namespace borvane::testing {
 namespace {
@@ -104,28 +105,6 @@ TEST(ClockSetting, SetsTheClockInTheMachinesOwnZone) {
   EXPECT_EQ(west.clock.Settings, std::vector<SystemTime>{Record(2005, 2, 0, 28, 14, 0, 0, 250)});
 }
 
-// Sets TZ for one scope and puts the previous value back afterwards.
-class ScopedZone {
- public:
-  explicit ScopedZone(const char* zone) {
-    if (const char* old = std::getenv("TZ")) m_Old = old;
-    ::setenv("TZ", zone, 1);
-    ::tzset();
-  }
-  ~ScopedZone() {
-    if (m_Old) {
-      ::setenv("TZ", m_Old->c_str(), 1);
-    } else {
-      ::unsetenv("TZ");
-    }
-    ::tzset();
-  }
-  ScopedZone(const ScopedZone&) = delete;
-  ScopedZone& operator=(const ScopedZone&) = delete;
-
- private:
-  std::optional<std::string> m_Old;
-};
 
 std::int64_t UtcMs(int y, int mo, int d, int h, int mi, int s, int ms) {
   return ((DaysFromCivil(y, mo, d) * 24 + h) * 3600 + mi * 60 + s) * 1000 + ms;
@@ -159,7 +138,7 @@ TEST(ClockSetting, DaylightSavingChangesSetTheServicesInstantAndJudgeByIt) {
        Record(2024, 3, 0, 31, 3, 30, 0, 250), UtcMs(2024, 3, 31, 1, 30, 0, 250)},
   };
   for (const Row& row : rows) {
-    const ScopedZone zone(row.zone);
+    const ScopedTimeZone zone(row.zone);
     ClientRig rig;
     PosixClock zone_rules;  // only its zone rules: nothing here sets a clock
     rig.clock.Zone = [&](std::int64_t utc) { return zone_rules.UtcOffsetSeconds(utc); };

@@ -16,30 +16,12 @@
 #include <string>
 
 #include "container/system_time.h"
+#include "support/scoped_time_zone.h"
 
 namespace borvane {
 namespace {
 
-// Sets TZ for one test and puts the previous value back afterwards.
-class ScopedTimeZone {
- public:
-  explicit ScopedTimeZone(const char* zone) {
-    if (const char* old = std::getenv("TZ")) m_Old = old;
-    ::setenv("TZ", zone, 1);
-    ::tzset();
-  }
-  ~ScopedTimeZone() {
-    if (m_Old) {
-      ::setenv("TZ", m_Old->c_str(), 1);
-    } else {
-      ::unsetenv("TZ");
-    }
-    ::tzset();
-  }
-
- private:
-  std::optional<std::string> m_Old;
-};
+using borvane::testing::ScopedTimeZone;
 
 std::int64_t UnixMs(std::chrono::system_clock::time_point time) {
   return std::chrono::floor<std::chrono::milliseconds>(time.time_since_epoch()).count();
