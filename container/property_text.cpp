@@ -181,6 +181,7 @@ std::string FormatValue(const Variant& value) {
     case Variant::Type::Font: {
       const FontRef font = value.FontOrNothing();
       if (!font) return "Nothing";
+      CheckFontSize(font);  // never write a font the reader refuses
       std::string out = "Font(" + Quote(font->Name) + ", " + FormatDouble(font->Size);
       if (font->Bold) out += ", Bold";
       if (font->Italic) out += ", Italic";

@@ -161,6 +161,19 @@ TEST(PropertyText, BoundsBlockNestingOnReadAndWrite) {
   }
 }
 
+TEST(PropertyText, WritesNoFontSizeItWouldRefuseToRead) {
+  for (const double size : {0.0, 4096.0, std::numeric_limits<double>::quiet_NaN()}) {
+    PropertyStore store;
+    store.Write("Font", Variant(MakeFont("Arial", size)), Variant(FontRef{}));
+    try {
+      (void)store.ToText();
+      FAIL() << "wrote a font of " << size << " pt";
+    } catch (const Error& e) {
+      EXPECT_EQ(e.Code(), ErrorCode::InvalidPropertyValue) << size;
+    }
+  }
+}
+
 TEST(PropertyText, BadTextNamesItsLine) {
   for (const char* bad : {"A = \"open", "A = 12abc", "A = 99999%", "A = 3000000000",
                           "A {\nB = 1", "}", "just words", "A = Font(\"x\")",
