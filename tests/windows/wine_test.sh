@@ -136,14 +136,16 @@ case "$step" in
     }
     trap cleanup_host EXIT
     # start_service LOG OFFSET_MS: a time service on a free loopback port
-    # that logs every query it answers; prints its address.
+    # that logs every query it answers; leaves its address in service_url.
+    # (It runs in this shell, not in a $(...) subshell, so that the
+    # cleanup knows every service it has to stop.)
     start_service() {
       "$BORVANE_BINARY" serve --listen 127.0.0.1:0 --offset-ms "$2" --report-queries >"$1" 2>&1 &
       services+=($!)
-      local url=""
+      service_url=""
       for _ in $(seq 1 100); do
-        url=$(grep -o 'http://127\.0\.0\.1:[0-9]*' "$1" | head -n1 || true)
-        [ -n "$url" ] && { echo "$url"; return 0; }
+        service_url=$(grep -o 'http://127\.0\.0\.1:[0-9]*' "$1" | head -n1 || true)
+        [ -n "$service_url" ] && return 0
         sleep 0.05
       done
       echo "borvane serve did not start" >&2; cat "$1" >&2
@@ -165,7 +167,8 @@ case "$step" in
     # The driver is chosen when the wine server starts: let this one end.
     wait_for_server
 
-    url=$(start_service "$work/queries.log" 0)
+    start_service "$work/queries.log" 0
+    url=$service_url
     echo "time service: $url"
     # The Linux panel's picture, for the parts no font draws.
     "$BORVANE_BINARY" panel --snapshot "$work/linux.png" --service "$url" >/dev/null
@@ -183,7 +186,8 @@ case "$step" in
       # Too close to the real hour, the refused setting would be no
       # setting at all (the clock would already be right): wait it out.
       if [ "$(offset)" -lt 5000 ]; then sleep 6; fi
-      hourly=$(start_service "$work/hourly/queries" "$(offset)")
+      start_service "$work/hourly/queries" "$(offset)"
+      hourly=$service_url
       echo "hourly service: $hourly"
       echo "$hourly" >"$work/hourly/url.part"
       mv "$work/hourly/url.part" "$work/hourly/url"
