@@ -80,14 +80,17 @@ foreach(build IN LISTS builds)
   add_test(NAME ${build}_cscript COMMAND ${wine_test} ${arch} cscript)
   # The control in the platform's own control host window.
   add_test(NAME ${build}_host COMMAND ${wine_test} ${arch} host)
+  # The control in a host of our own, hostile cases (probe_host.cpp).
+  add_test(NAME ${build}_probe COMMAND ${wine_test} ${arch} probe)
   add_test(NAME ${build}_unregister COMMAND ${wine_test} ${arch} regsvr32 /u)
   add_test(NAME ${build}_unregistered COMMAND ${wine_test} ${arch} check unregistered)
   list(APPEND all_wine_tests ${build}_regsvr32 ${build}_typelib ${build}_resources
-       ${build}_objects ${build}_registry ${build}_cscript ${build}_host ${build}_unregister
+       ${build}_objects ${build}_registry ${build}_cscript ${build}_host ${build}_probe
+       ${build}_unregister
        ${build}_unregistered)
   set_tests_properties(${build}_regsvr32 PROPERTIES FIXTURES_SETUP ${build}_registered
                        FIXTURES_REQUIRED wine_prefix)
-  set_tests_properties(${build}_typelib ${build}_resources ${build}_objects PROPERTIES
+  set_tests_properties(${build}_typelib ${build}_resources ${build}_objects ${build}_probe PROPERTIES
                        FIXTURES_REQUIRED wine_prefix)
   set_tests_properties(${build}_registry ${build}_cscript ${build}_host PROPERTIES
                        FIXTURES_REQUIRED "wine_prefix;${build}_registered")

@@ -23,6 +23,7 @@
 #include "platform/windows/control_window.h"
 #include "platform/windows/event_point.h"
 #include "platform/windows/gdi_handles.h"
+#include "platform/windows/message_window.h"
 #include "platform/windows/windows_panel.h"
 
 namespace borvane {
@@ -49,6 +50,12 @@ class ClientControl final : public IClientDual,
   // The panel's size at design time: 5295 × 2505 twips in HIMETRIC
   // (hundredths of a millimetre).
   static constexpr SIZEL kDesignExtent{9340, 4419};
+  // The largest side the control takes, from hosts (rectangles) and from
+  // stored data (extents): 4096 pixels, 108,373 HIMETRIC at 96 dots an
+  // inch. The panel's picture is drawn into a surface of its size, and
+  // 4096 × 4096 is 64 MB; far larger sizes could not be allocated at all.
+  static constexpr long kMaxSidePixels = 4096;
+  static constexpr LONG kMaxExtent = 108373;
 
   // IUnknown
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override;
@@ -161,14 +168,46 @@ class ClientControl final : public IClientDual,
   void UpdateTimers();
   // ole_control.cpp: the ambient values the site's dispatch offers.
   void ReadAmbient(DISPID id);
-  // persist.cpp: a sane extent (HIMETRIC, a positive size under ten metres).
+  // persist.cpp: a sane extent (HIMETRIC, positive, at most kMaxExtent).
   static bool ValidExtent(const SIZEL& size);
+  // in_place.cpp: a rectangle of a sane size (no side above kMaxSidePixels).
+  static bool ValidRect(const RECT& rect);
+
+  // A reference to the control itself for one scope: every call out to
+  // the host is made under one, so a host that releases its last pointer
+  // from inside that call ends the control only after it returns.
+  class SelfHold {
+   public:
+    explicit SelfHold(ClientControl& control) : m_Control(control) {
+      m_Control.AddRef();
+      ++m_Control.m_SelfHolds;
+    }
+    ~SelfHold() {
+      --m_Control.m_SelfHolds;
+      m_Control.Release();
+    }
+    SelfHold(const SelfHold&) = delete;
+    SelfHold& operator=(const SelfHold&) = delete;
+
+   private:
+    ClientControl& m_Control;
+  };
+  // Messages the control posts to itself.
+  static constexpr UINT kFirstQueryMessage = WM_APP + 1;
+  void Posted(UINT message);
 
   std::unique_ptr<WindowsPanel> m_Panel;
   ITypeInfo* m_InterfaceInfo;
   ITypeInfo* m_ClassInfo;
   EventPoint m_Events;
   std::atomic<ULONG> m_References{1};
+  // References the control holds on itself (SelfHold); when only these
+  // are left the host has let go, and a query's wait is cancelled.
+  ULONG m_SelfHolds = 0;
+  // The host let go while a call was under way: nothing more goes out to
+  // its sinks.
+  bool m_Released = false;
+  std::unique_ptr<MessageWindow> m_Messages;
 
   SIZEL m_Extent = kDesignExtent;
   bool m_Dirty = false;

@@ -59,15 +59,44 @@ ClientControl::ClientControl(std::unique_ptr<WindowsPanel> panel, ITypeInfo* int
   m_Panel->PointerShapeChanged = [this](std::int16_t pointer) {
     if (m_Window) m_Window->ShowPointer(pointer);
   };
+  m_Panel->BusyChanged = [this](bool busy) {
+    if (!busy && m_Window) m_Window->ReplayHeldInput();
+  };
+  // The first query runs from the host's message loop, not inside the
+  // creation call: creation returns at once whatever the service does.
+  // Without a window for it (the platform refused one) it runs at the
+  // first activation instead.
+  try {
+    m_Messages = std::make_unique<MessageWindow>([this](UINT message) { Posted(message); });
+    m_Messages->Post(kFirstQueryMessage);
+  } catch (const std::exception&) {
+    m_Messages.reset();
+  }
 }
 
 ClientControl::~ClientControl() {
-  // The window goes before the panel it shows.
-  m_Window.reset();
+  m_Messages.reset();
+  // The window goes before the panel it shows, and the panel (with what
+  // it holds of the host: nothing past this point calls out) before the
+  // host's objects; the module count drops last, once no member of this
+  // object is left.
+  ControlWindow::Dispose(std::move(m_Window));
   m_Panel.reset();
+  m_InPlaceSite.Reset();
+  m_Frame.Reset();
+  m_UiWindow.Reset();
+  m_ViewSink.Reset();
+  m_AdviseHolder.Reset();
+  m_ClientSite.Reset();
   m_InterfaceInfo->Release();
   m_ClassInfo->Release();
   com::ModuleCounts::ObjectDestroyed();
+}
+
+void ClientControl::Posted(UINT message) {
+  if (message != kFirstQueryMessage) return;
+  const SelfHold hold(*this);
+  m_Panel->Initialize();
 }
 
 HRESULT ClientControl::QueryInterface(REFIID iid, void** out) {
@@ -107,7 +136,15 @@ HRESULT ClientControl::QueryInterface(REFIID iid, void** out) {
 
 ULONG ClientControl::Release() {
   const ULONG left = --m_References;
-  if (left == 0) delete this;
+  if (left == 0) {
+    delete this;
+  } else if (left == m_SelfHolds) {
+    // Only the control's own holds are left: the host has let go in the
+    // middle of a call. A query waiting for the network ends now, and no
+    // more news goes out to the host's sinks.
+    m_Released = true;
+    m_Panel->CancelFetch();
+  }
   return left;
 }
 
@@ -142,6 +179,7 @@ HRESULT ClientControl::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* p
 HRESULT ClientControl::DisplayTime(BSTR* result) {
   if (result == nullptr) return E_POINTER;
   *result = nullptr;
+  const SelfHold hold(*this);
   try {
     *result = ToBstr(m_Panel->DisplayTime());
     return S_OK;
@@ -164,8 +202,11 @@ HRESULT ClientControl::DeCrypt(VARIANT* texti, VARIANT* salasana, BSTR* result) 
     const std::string decoded = m_Panel->DeCrypt(text, key);
     // Both are passed by reference: what the method leaves in them goes
     // back to the caller's variables (the key always changes).
-    if (!(text == text_before)) ToPlatformVariant(text, text_ref);
-    ToPlatformVariant(key, key_ref);
+    // A typed reference (a script's or late-bound caller's typed
+    // variable: VT_BYREF|VT_I4, VT_BYREF|VT_BSTR, ...) gets the value in
+    // its own type.
+    if (!(text == text_before)) StoreThroughReference(text, text_ref);
+    StoreThroughReference(key, key_ref);
     *result = ToBstr(decoded);
     return S_OK;
   } catch (const Error& error) {

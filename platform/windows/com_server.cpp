@@ -60,10 +60,10 @@ class ClientFactory final : public SingleInterfaceObject<ClientFactory, IClassFa
     if (outer != nullptr) return CLASS_E_NOAGGREGATION;
     std::unique_ptr<WindowsPanel> panel;
     try {
+      // The control runs its first query from the host's message loop
+      // once it is made (a failure shows in the status line): nothing
+      // here waits on the network.
       panel = std::make_unique<WindowsPanel>(ServiceUrl());
-      // Creation runs the first query; a failure shows in the status line
-      // and the control is made all the same.
-      panel->Initialize();
     } catch (const std::bad_alloc&) {
       return E_OUTOFMEMORY;
     } catch (const std::exception&) {
@@ -72,13 +72,24 @@ class ClientFactory final : public SingleInterfaceObject<ClientFactory, IClassFa
     return CreateClientObject(g_Module, std::move(panel), iid, out);
   }
   HRESULT STDMETHODCALLTYPE LockServer(BOOL lock) override {
+    // Only locks taken here are given back here: an unbalanced unlock
+    // cannot drive the module's count below what its objects hold.
     if (lock) {
+      s_Locks.fetch_add(1);
       com::ModuleCounts::Lock();
-    } else {
-      com::ModuleCounts::Unlock();
+      return S_OK;
+    }
+    for (long held = s_Locks.load(); held > 0;) {
+      if (s_Locks.compare_exchange_weak(held, held - 1)) {
+        com::ModuleCounts::Unlock();
+        return S_OK;
+      }
     }
     return S_OK;
   }
+
+ private:
+  static inline std::atomic<long> s_Locks{0};
 };
 
 LSTATUS WriteItems(const RegistrationData& data) {

@@ -51,8 +51,9 @@ std::int16_t ButtonOf(UINT message) {
 
 }  // namespace
 
-ControlWindow::ControlWindow(HWND parent, const RECT& position, WindowsPanel& panel)
-    : m_Panel(panel) {
+ControlWindow::ControlWindow(HWND parent, const RECT& position, WindowsPanel& panel,
+                             IUnknown* owner)
+    : m_Panel(panel), m_Owner(owner) {
   const HINSTANCE module = ThisModule();
   WNDCLASSEXW window_class{};
   if (!::GetClassInfoExW(module, kClassName, &window_class)) {
@@ -84,6 +85,32 @@ ControlWindow::~ControlWindow() {
   // Fails while another instance still has a window of the class; the last
   // one takes it away, so the library can unload.
   ::UnregisterClassW(kClassName, ThisModule());
+}
+
+void ControlWindow::Dispose(std::unique_ptr<ControlWindow> window) {
+  if (!window) return;
+  if (window->m_Depth == 0) return;  // deleted here, on leaving
+  ControlWindow* busy = window.release();
+  busy->m_Orphaned = true;
+  if (busy->m_Window && busy->m_Panel.Timers().Window() == busy->m_Window.get()) {
+    busy->m_Panel.Timers().Attach(nullptr);
+  }
+  ::SetWindowLongPtrW(busy->m_Window.get(), GWLP_USERDATA, 0);
+  busy->m_Window.reset();
+}
+
+bool ControlWindow::IsInput(UINT message) {
+  return (message >= WM_MOUSEFIRST && message <= WM_MOUSELAST) ||
+         (message >= WM_KEYFIRST && message <= WM_KEYLAST);
+}
+
+void ControlWindow::ReplayHeldInput() {
+  std::vector<HeldInput> held;
+  held.swap(m_HeldInput);
+  if (!m_Window) return;
+  for (const HeldInput& input : held) {
+    ::PostMessageW(m_Window.get(), input.Message, input.WParam, input.LParam);
+  }
 }
 
 void ControlWindow::MakeToolTip() {
@@ -151,21 +178,45 @@ LRESULT CALLBACK ControlWindow::Procedure(HWND window, UINT message, WPARAM wpar
     ::SetWindowLongPtrW(window, GWLP_USERDATA, 0);
     return ::DefWindowProcW(window, message, wparam, lparam);
   }
+  // The control lives at least as long as this message is handled, and
+  // this object too (Dispose defers its end while m_Depth is above 0).
+  IUnknown* owner = self->m_Owner;
+  owner->AddRef();
+  ++self->m_Depth;
+  LRESULT result = 0;
   // No exception may unwind into the host's message loop: what the
   // panel's own handlers did not report goes to the status line here.
   try {
-    return self->Handle(message, wparam, lparam);
+    result = self->Handle(message, wparam, lparam);
   } catch (const Error& error) {
     self->m_Panel.ReportError(error);
   } catch (const std::exception& error) {
     self->m_Panel.ReportError(Error(static_cast<ErrorCode>(51), error.what()));
   }
-  return 0;
+  if (--self->m_Depth == 0 && self->m_Orphaned) delete self;
+  // May end the control, and with it this object: nothing of it is
+  // touched after.
+  owner->Release();
+  return result;
 }
 
 LRESULT ControlWindow::Handle(UINT message, WPARAM wparam, LPARAM lparam) {
   client& panel = m_Panel.Panel();
+  if (IsInput(message) && m_Panel.Busy()) {
+    // Held for after the wait, as the GTK host holds it: moves collapse
+    // into the last one, and a flood is cut short rather than kept.
+    if (message == WM_MOUSEMOVE && !m_HeldInput.empty() &&
+        m_HeldInput.back().Message == WM_MOUSEMOVE) {
+      m_HeldInput.back() = {message, wparam, lparam};
+    } else if (m_HeldInput.size() < 256) {
+      m_HeldInput.push_back({message, wparam, lparam});
+    }
+    return 0;
+  }
   switch (message) {
+    case WinEventLoop::kReplayMessage:
+      m_Panel.Timers().ReplayMissed();
+      return 0;
     case WM_PAINT:
       Paint();
       return 0;

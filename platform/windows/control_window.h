@@ -9,7 +9,9 @@
 #include <windows.h>
 
 #include <functional>
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/windows/gdi_handles.h"
 #include "platform/windows/windows_panel.h"
@@ -19,9 +21,16 @@ namespace borvane {
 class ControlWindow {
  public:
   // Creates the window at `position` (pixels of `parent`), visible.
-  // Throws std::runtime_error when the platform refuses.
-  ControlWindow(HWND parent, const RECT& position, WindowsPanel& panel);
+  // `owner` (the control object) is held for as long as a message is
+  // handled, so a host that lets go of the control meanwhile ends it only
+  // afterwards. Throws std::runtime_error when the platform refuses.
+  ControlWindow(HWND parent, const RECT& position, WindowsPanel& panel, IUnknown* owner);
   ~ControlWindow();  // destroys the window; the panel's timers stop
+  // Ends a window: at once, or, while one of its messages is still being
+  // handled further up the stack (a query's wait runs the host's messages,
+  // and the host may deactivate the control then), its window at once and
+  // the object when that message is done.
+  static void Dispose(std::unique_ptr<ControlWindow> window);
   ControlWindow(const ControlWindow&) = delete;
   ControlWindow& operator=(const ControlWindow&) = delete;
 
@@ -30,6 +39,11 @@ class ControlWindow {
   // Asks for a repaint and refreshes the window text.
   void Refresh();
   void ShowPointer(std::int16_t pointer);
+  // Input that came while the panel waited for the network, posted to the
+  // window again in its order.
+  void ReplayHeldInput();
+  // Whether the window still exists (its parent may have destroyed it).
+  bool Alive() const { return m_Window != nullptr && ::IsWindow(m_Window.get()); }
 
   // The window got the keyboard focus (the host may UI-activate).
   std::function<void()> FocusGained;
@@ -42,8 +56,20 @@ class ControlWindow {
   void UpdateToolTip(Point at);
   void MakeToolTip();
 
+  struct HeldInput {
+    UINT Message;
+    WPARAM WParam;
+    LPARAM LParam;
+  };
+  // Whether `message` is input the panel must not see during a wait.
+  static bool IsInput(UINT message);
+
   WindowsPanel& m_Panel;
+  IUnknown* m_Owner;
   UniqueWindow m_Window;
+  int m_Depth = 0;         // messages being handled, nested
+  bool m_Orphaned = false;  // disposed during one: deleted when it ends
+  std::vector<HeldInput> m_HeldInput;
   HWND m_ToolTip = nullptr;  // owned by m_Window: destroyed with it
   std::wstring m_TipText;
   std::wstring m_Status;

@@ -12,8 +12,15 @@ namespace {
 Size SizeOf(const RECT& rect) { return {rect.right - rect.left, rect.bottom - rect.top}; }
 }  // namespace
 
+bool ClientControl::ValidRect(const RECT& rect) {
+  const long long width = static_cast<long long>(rect.right) - rect.left;
+  const long long height = static_cast<long long>(rect.bottom) - rect.top;
+  return width >= 0 && height >= 0 && width <= kMaxSidePixels && height <= kMaxSidePixels;
+}
+
 HRESULT ClientControl::InPlaceActivate(bool with_ui, LPCRECT position) {
   if (!m_ClientSite) return E_UNEXPECTED;
+  const SelfHold hold(*this);
   if (!m_InPlaceSite) {
     auto site = ComRef<IOleInPlaceSite>::Query(m_ClientSite.Get(), IID_IOleInPlaceSite);
     if (!site) return E_NOINTERFACE;
@@ -33,9 +40,21 @@ HRESULT ClientControl::InPlaceActivate(bool with_ui, LPCRECT position) {
   if (FAILED(hr) && position == nullptr) return hr;
   if (position != nullptr) place = *position;
 
+  if (parent == nullptr || !::IsWindow(parent)) return E_UNEXPECTED;
+  if (!ValidRect(place)) return E_INVALIDARG;
+  // A window its host destroyed (with the host's own window) is gone for
+  // good: the next activation makes a new one.
+  if (m_Window && !m_Window->Alive()) {
+    m_UiActive = false;
+    ControlWindow::Dispose(std::move(m_Window));
+  }
+  if (m_Window && ::GetParent(m_Window->Handle()) != parent) {
+    ::SetParent(m_Window->Handle(), parent);
+  }
   if (!m_Window) {
     try {
-      m_Window = std::make_unique<ControlWindow>(parent, place, *m_Panel);
+      m_Window = std::make_unique<ControlWindow>(parent, place, *m_Panel,
+                                                 static_cast<IOleObject*>(this));
     } catch (const std::exception&) {
       return E_FAIL;
     }
@@ -48,6 +67,9 @@ HRESULT ClientControl::InPlaceActivate(bool with_ui, LPCRECT position) {
   }
   m_Panel->Panel().Resize(SizeOf(place));
   UpdateTimers();
+  // A first query the host's loop has not run yet (no loop ran since
+  // creation, or the message window was refused) is not left out.
+  if (!m_Messages) Posted(kFirstQueryMessage);
   m_Window->Refresh();
 
   if (with_ui && !m_UiActive) {
@@ -70,14 +92,16 @@ HRESULT ClientControl::InPlaceActivate(bool with_ui, LPCRECT position) {
 
 HRESULT ClientControl::GetWindow(HWND* out) {
   if (out == nullptr) return E_POINTER;
-  *out = m_Window ? m_Window->Handle() : nullptr;
-  return m_Window ? S_OK : E_FAIL;
+  const bool alive = m_Window && m_Window->Alive();
+  *out = alive ? m_Window->Handle() : nullptr;
+  return alive ? S_OK : E_FAIL;
 }
 
 HRESULT ClientControl::InPlaceDeactivate() {
+  const SelfHold hold(*this);
   UIDeactivate();
   // The window's end stops the timers; they are kept for a next window.
-  m_Window.reset();
+  ControlWindow::Dispose(std::move(m_Window));
   UpdateTimers();
   m_Frame.Reset();
   m_UiWindow.Reset();
@@ -91,6 +115,7 @@ HRESULT ClientControl::InPlaceDeactivate() {
 
 HRESULT ClientControl::UIDeactivate() {
   if (!m_UiActive) return S_OK;
+  const SelfHold hold(*this);
   m_UiActive = false;
   if (m_Frame) m_Frame->SetActiveObject(nullptr, nullptr);
   if (m_UiWindow) m_UiWindow->SetActiveObject(nullptr, nullptr);
@@ -100,7 +125,7 @@ HRESULT ClientControl::UIDeactivate() {
 
 HRESULT ClientControl::SetObjectRects(LPCRECT position, LPCRECT) {
   if (position == nullptr) return E_POINTER;
-  if (position->right < position->left || position->bottom < position->top) return E_INVALIDARG;
+  if (!ValidRect(*position)) return E_INVALIDARG;
   // The panel is as big as the rectangle the host gives: the extent a
   // host passes may be rounded, the rectangle is what it shows.
   m_Panel->Panel().Resize(SizeOf(*position));
@@ -123,6 +148,8 @@ void ClientControl::UpdateTimers() {
 
 void ClientControl::PanelChanged() {
   if (m_Window) m_Window->Refresh();
+  if (m_Released) return;
+  const SelfHold hold(*this);
   if (m_ViewSink && (m_ViewAspects & DVASPECT_CONTENT) != 0) {
     const ComRef<IAdviseSink> sink = m_ViewSink;
     if ((m_ViewFlags & ADVF_ONLYONCE) != 0) m_ViewSink.Reset();

@@ -11,6 +11,7 @@
 namespace borvane {
 
 HRESULT ClientControl::SetClientSite(IOleClientSite* site) {
+  const SelfHold hold(*this);
   // A host that takes the site away first ends any activation it left.
   if (site == nullptr) InPlaceDeactivate();
   m_ClientSite = ComRef<IOleClientSite>::Share(site);
@@ -28,6 +29,9 @@ HRESULT ClientControl::GetClientSite(IOleClientSite** out) {
 }
 
 HRESULT ClientControl::Close(DWORD save_option) {
+  // The host may let go of its last pointer in any of the calls below.
+  const SelfHold hold(*this);
+  m_Panel->CancelFetch();
   if (m_Dirty && m_ClientSite &&
       (save_option == OLECLOSE_SAVEIFDIRTY || save_option == OLECLOSE_PROMPTSAVE)) {
     m_ClientSite->SaveObject();

@@ -51,8 +51,7 @@ HRESULT WriteNumber(IPropertyBag* bag, const wchar_t* name, LONG value) {
 }  // namespace
 
 bool ClientControl::ValidExtent(const SIZEL& size) {
-  constexpr LONG kTenMetres = 1000000;
-  return size.cx > 0 && size.cy > 0 && size.cx <= kTenMetres && size.cy <= kTenMetres;
+  return size.cx > 0 && size.cy > 0 && size.cx <= kMaxExtent && size.cy <= kMaxExtent;
 }
 
 HRESULT ClientControl::GetClassID(CLSID* out) {

@@ -105,4 +105,48 @@ void ToPlatformVariant(const Variant& in, VARIANT& out) {
   }
 }
 
+void StoreThroughReference(const Variant& in, VARIANT& out) {
+  const VARTYPE type = V_VT(&out);
+  if ((type & VT_BYREF) == 0 || type == (VT_BYREF | VT_VARIANT) || V_BYREF(&out) == nullptr) {
+    ToPlatformVariant(in, type == (VT_BYREF | VT_VARIANT) && V_VARIANTREF(&out) != nullptr
+                              ? *V_VARIANTREF(&out)
+                              : out);
+    return;
+  }
+  const VARTYPE base = static_cast<VARTYPE>(type & ~VT_BYREF);
+  VARIANT value;
+  ::VariantInit(&value);
+  ToPlatformVariant(in, value);
+  VARIANT converted;
+  ::VariantInit(&converted);
+  const HRESULT hr = ::VariantChangeType(&converted, &value, 0, base);
+  ::VariantClear(&value);
+  if (hr == DISP_E_OVERFLOW) RaiseOverflow("the value does not fit the caller's variable");
+  if (FAILED(hr)) RaiseTypeMismatch("by-reference argument of variant type " + std::to_string(type));
+  void* target = V_BYREF(&out);
+  switch (base) {
+    case VT_BSTR: {
+      BSTR* text = static_cast<BSTR*>(target);
+      ::SysFreeString(*text);
+      *text = V_BSTR(&converted);  // handed over: `converted` is not cleared
+      return;
+    }
+    case VT_I1: case VT_UI1: *static_cast<BYTE*>(target) = V_UI1(&converted); return;
+    case VT_I2: case VT_UI2: *static_cast<USHORT*>(target) = V_UI2(&converted); return;
+    case VT_BOOL: *static_cast<VARIANT_BOOL*>(target) = V_BOOL(&converted); return;
+    case VT_I4: case VT_UI4: case VT_INT: case VT_UINT: case VT_ERROR:
+      *static_cast<ULONG*>(target) = V_UI4(&converted);
+      return;
+    case VT_R4: *static_cast<FLOAT*>(target) = V_R4(&converted); return;
+    case VT_R8: *static_cast<DOUBLE*>(target) = V_R8(&converted); return;
+    case VT_DATE: *static_cast<DATE*>(target) = V_DATE(&converted); return;
+    case VT_CY: *static_cast<CY*>(target) = V_CY(&converted); return;
+    case VT_I8: case VT_UI8: *static_cast<ULONGLONG*>(target) = V_UI8(&converted); return;
+    case VT_DECIMAL: *static_cast<DECIMAL*>(target) = V_DECIMAL(&converted); return;
+    default:
+      ::VariantClear(&converted);
+      RaiseTypeMismatch("by-reference argument of variant type " + std::to_string(type));
+  }
+}
+
 }  // namespace borvane

@@ -21,6 +21,14 @@ Variant FromPlatformVariant(const VARIANT& in);
 // Clears `out` and stores `in` in it with the nearest platform type.
 void ToPlatformVariant(const Variant& in, VARIANT& out);
 
+// Stores `in` where a by-reference argument points: into the caller's
+// variable of its own type (VT_BYREF with VT_I2, VT_I4, VT_R8, VT_BSTR,
+// VT_CY, VT_DATE, VT_BOOL and the other plain types), converted as that
+// type needs, or into `out` itself when it is no typed reference. Raises
+// a type mismatch (or overflow) when the value does not fit the type; the
+// caller's variable is then left as it was.
+void StoreThroughReference(const Variant& in, VARIANT& out);
+
 std::wstring Widen(const std::string& utf8);
 std::string Narrow(const wchar_t* utf16, int length = -1);
 // A new BSTR the caller owns.

@@ -9,6 +9,11 @@ WindowsPanel::WindowsPanel(const std::string& service_url)
   m_Loop.AfterTick = [this] {
     if (Changed) Changed();
   };
+  m_Transfer.Waiting = [this](bool waiting) {
+    m_QueryStarted = true;
+    m_Loop.SetHeld(waiting);
+    if (BusyChanged) BusyChanged(waiting);
+  };
 }
 
 WindowsPanel::~WindowsPanel() {
@@ -16,6 +21,7 @@ WindowsPanel::~WindowsPanel() {
 }
 
 void WindowsPanel::Initialize() {
+  if (m_QueryStarted) return;
   m_Panel.Initialize();
 }
 

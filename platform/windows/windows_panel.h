@@ -29,8 +29,18 @@ class WindowsPanel final : public Site, public Automatable {
   WindowsPanel& operator=(const WindowsPanel&) = delete;
 
   // The creation notification: the first query. Its error goes to the
-  // status line, like every error that leaves a handler.
+  // status line, like every error that leaves a handler. The control
+  // posts it to itself, so it runs from the host's message loop; it is
+  // left out when a query has already run (a script asked first).
   void Initialize();
+
+  // Whether a query waits for the network now. Meanwhile the host's
+  // messages keep running, the panel's ticks are counted for later and
+  // the control holds its input (BusyChanged tells when that ends).
+  bool Busy() { return m_Transfer.StillExecuting(); }
+  // Ends the wait of a query in progress: it fails with a cancel.
+  void CancelFetch() { m_Transfer.CancelFetch(); }
+  std::function<void(bool)> BusyChanged;
 
   client& Panel() { return m_Panel; }
   WinEventLoop& Timers() { return m_Loop; }
@@ -90,6 +100,7 @@ class WindowsPanel final : public Site, public Automatable {
   // another status, the error line gives way.
   std::string m_ErrorLine;
   std::string m_ErrorCovers;
+  bool m_QueryStarted = false;
 };
 
 }  // namespace borvane

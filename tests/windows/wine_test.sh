@@ -6,6 +6,8 @@
 #   wine_test.sh [--32] cscript       the VBScript client against `borvane serve`
 #   wine_test.sh [--32] host          the control in the platform's control host
 #                                     window (host_check.exe) against `borvane serve`
+#   wine_test.sh [--32] probe         probe_host.exe: the control in a host of our
+#                                     own, hostile cases, with Wine's heap checks
 #   wine_test.sh cleanup              stop the prefix's wine server, remove it
 # --32 runs the step on the 32-bit build with Wine's 32-bit programs
 # (regsvr32, cscript from syswow64); the 64-bit build is the default. Both
@@ -195,6 +197,29 @@ case "$step" in
     status=0
     wait "$host" || status=$?
     wait_for_server
+    exit "$status"
+    ;;
+  probe)
+    : "${build_dir:?}"
+    # Headless: Wine's null graphics driver (chosen when the wine server
+    # starts, so this one is let end first).
+    reg=$(mktemp --suffix=.reg)
+    printf 'Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\Software\\Wine\\Drivers]\r\n"Graphics"="null"\r\n' >"$reg"
+    without_clock_right timeout 60 "$loader" regedit /S "Z:${reg//\//\\}"
+    rm -f "$reg"
+    wait_for_server
+    status=0
+    # warn+heap: Wine checks its heap on every call, so a use after free
+    # in a callback shows as a fault or a heap warning.
+    WINEDEBUG=warn+heap without_clock_right timeout 120 "$loader" "$build_dir/probe_host.exe" \
+      "$(without_clock_right "$loader" winepath.exe -w "$ocx")" "$@" 2>"$build_dir/probe.err" \
+      || status=$?
+    wait_for_server
+    if grep -i "heap" "$build_dir/probe.err" | grep -iv "^fixme" | head -n 20 | grep -q .; then
+      echo "Wine's heap checks complained:"
+      grep -i "heap" "$build_dir/probe.err" | head -n 20
+      [ "$status" -ne 0 ] || status=1
+    fi
     exit "$status"
     ;;
   cleanup)
