@@ -8,6 +8,7 @@
 #include "client/client.h"
 #include "platform/curl_transfer.h"
 #include "platform/gtk_control_host.h"
+#include "platform/gtk_painting_transfer.h"
 #include "platform/pango_text_engine.h"
 #include "platform/posix_clock.h"
 #include "service/time_service.h"
@@ -39,11 +40,14 @@ class WidgetClock final : public Clock {
 struct PanelWidget::Impl {
   explicit Impl(const PanelWidgetOptions& options)
       : Clock(options.DryRun),
-        Panel(Host, ClientServices{Clock, Transfer, ChooseService(options.ServiceUrl)}) {
+        Panel(Host, ClientServices{Clock, Painting, ChooseService(options.ServiceUrl)}) {
     Host.ToolTipAt = [this](float x, float y) { return Panel.ToolTipAt(x, y); };
     Host.MoveFocus = [this](bool backwards) { return Panel.MoveFocus(backwards); };
     Host.FocusLeft = [this] { Panel.ClearFocus(); };
     Host.Attach(Panel);
+    // The first query, as `borvane panel` runs it: the fetch runs on a
+    // worker (PaintingTransfer) while this thread goes on running the
+    // main loop, so the application's windows paint and its timers fire.
     Panel.Initialize();
   }
   ~Impl() {
@@ -68,6 +72,7 @@ struct PanelWidget::Impl {
   CurlTransfer Transfer;
   PangoTextEngine Text;
   GtkControlHost Host{Text, "client1"};
+  PaintingTransfer Painting{Transfer, Host};
   client Panel;
 };
 

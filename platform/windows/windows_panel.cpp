@@ -23,6 +23,8 @@ WindowsPanel::~WindowsPanel() {
 void WindowsPanel::Initialize() {
   if (m_QueryStarted) return;
   m_Panel.Initialize();
+  // The window was shown before the answer came: it shows it now.
+  if (Changed) Changed();
 }
 
 std::string WindowsPanel::DisplayTime() {

@@ -265,7 +265,8 @@ class MemoryBag final : public IPropertyBag {
   std::map<std::wstring, VARIANT> Values;
 };
 
-// A fresh control from the registered class (its creation runs a query).
+// A fresh control from the registered class (its first query runs from
+// the message loop).
 IUnknown* NewControl() {
   CLSID clsid{};
   ::CLSIDFromProgID(L"borvane.client", &clsid);
@@ -384,6 +385,10 @@ void CheckDeadService() {
   HWND host = MakeHost(top);
   HWND window = host != nullptr ? ::GetWindow(host, GW_CHILD) : nullptr;
   CHECK(window != nullptr);
+  // The first query runs from the message loop once the control is made.
+  PumpUntil(5000, [&] {
+    return window != nullptr && WindowText(window).find(L"(35750)") != std::wstring::npos;
+  });
   const std::wstring status = window != nullptr ? WindowText(window) : L"";
   if (status.find(L"(35750)") == std::wstring::npos) {
     std::printf("  status line with no service: %s\n", Narrow(status.c_str()).c_str());
@@ -495,8 +500,18 @@ int wmain(int argc, wchar_t** argv) {
     const RECTL bounds{0, 0, kWidth, kHeight};
     CHECK(view->Draw(DVASPECT_CONTENT, -1, nullptr, nullptr, nullptr, drawn.Dc(), &bounds, nullptr,
                      nullptr, 0) == S_OK);
+    // A change the window has not painted yet (a tick) shows first.
+    if (window != nullptr) ::UpdateWindow(window);
     const Capture again = BitBltOf(host);
     const Capture through_draw = drawn.Read();
+    int differing = 0, first = -1;
+    for (std::size_t i = 0; i < again.Pixels.size(); ++i) {
+      if (again.Pixels[i] != through_draw.Pixels[i] && differing++ == 0) first = static_cast<int>(i);
+    }
+    if (differing != 0) {
+      std::printf("  Draw and the window differ in %d pixels, first at (%d, %d)\n", differing,
+                  first % kWidth, first / kWidth);
+    }
     CHECK(through_draw.Pixels == again.Pixels);
   }
 
