@@ -1,12 +1,16 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds borvane and opens the time panel against
-# the embedded reference service (headless, writing borvane-panel.png, when
-# there is no display).
+# Installs what building and running the panel needs, builds the `borvane`
+# program and opens the time panel against the embedded reference service
+# (headless, writing borvane-panel.png, when there is no display).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-scripts/setup.sh
-cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+scripts/setup.sh run
+# Only the program: no tests, benchmarks or Windows component, so nothing
+# but the run packages is needed. (The test command turns them back on in
+# the same build tree.)
+cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+      -DBORVANE_TESTS=OFF -DBORVANE_BENCH=OFF -DBORVANE_WINDOWS_TESTS=OFF >/dev/null
 cmake --build build/release -j "$(nproc)" --target borvane
 
 exec build/release/borvane panel "$@"

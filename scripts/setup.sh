@@ -1,21 +1,43 @@
 #!/usr/bin/env bash
-# Installs the Debian packages that building, testing and running borvane need.
+# Installs the Debian packages borvane needs, by purpose:
+#   setup.sh run    building and running the panel (the run command)
+#   setup.sh test   that, plus everything the test suite, the Windows
+#                   component, the fuzz harnesses and the benchmarks use
 # Safe to run again: packages already present are left alone.
 set -euo pipefail
+cd "$(dirname "$0")/.."
 
-packages=(
+purpose="${1:-test}"
+
+run_packages=(
   cmake ninja-build g++ pkg-config
-  libcurl4-openssl-dev libboost-dev libssl-dev openssl libcpp-httplib-dev nlohmann-json3-dev libcli11-dev
+  libcurl4-openssl-dev libboost-dev libssl-dev nlohmann-json3-dev libcli11-dev
   libpango1.0-dev libcairo2-dev libstb-dev libgtk-4-dev
   fonts-liberation2 fonts-wqy-microhei
-  googletest libgtest-dev libgmock-dev libbenchmark-dev
+)
+test_packages=(
+  googletest libgtest-dev libgmock-dev libbenchmark-dev libcpp-httplib-dev openssl
   xvfb xauth xdotool wrk nginx-light
-  dpkg-dev time hyperfine man-db
+  dpkg-dev time hyperfine man-db python3
   wine wine64 libwine-dev mingw-w64 mingw-w64-tools
-  # 32-bit Wine, for the 32-bit borvane.ocx (about two minutes to install).
-  wine32:i386
   clang libclang-rt-14-dev
 )
+
+case "$purpose" in
+  run) packages=("${run_packages[@]}") ;;
+  test)
+    packages=("${run_packages[@]}" "${test_packages[@]}")
+    # 32-bit Wine, for the 32-bit borvane.ocx (about two minutes to
+    # install), only where this kernel runs 32-bit programs: elsewhere its
+    # loader cannot start, and the 32-bit steps skip.
+    if why=$(scripts/runs_32bit.sh); then
+      packages+=(wine32:i386)
+    else
+      echo "borvane: $why; 32-bit Wine is not installed" >&2
+    fi
+    ;;
+  *) echo "usage: scripts/setup.sh [run|test]" >&2; exit 2 ;;
+esac
 
 missing=()
 for p in "${packages[@]}"; do
@@ -28,7 +50,7 @@ if ((${#missing[@]})); then
   [ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)
   export DEBIAN_FRONTEND=noninteractive
   # wine32 is an i386 package: the machine must accept that architecture.
-  if ! dpkg --print-foreign-architectures | grep -qx i386; then
+  if [[ " ${missing[*]} " == *":i386 "* ]] && ! dpkg --print-foreign-architectures | grep -qx i386; then
     "${sudo_cmd[@]}" dpkg --add-architecture i386
   fi
   "${sudo_cmd[@]}" apt-get update -qq

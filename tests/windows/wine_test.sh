@@ -2,6 +2,7 @@
 # Runs one step of the Windows component's tests under Wine, headless:
 #   wine_test.sh [--32] prefix        make a fresh Wine prefix (once per test run)
 #   wine_test.sh [--32] check MODE    run wine_check MODE on borvane.ocx
+#   wine_test.sh --32 check64 MODE    the same on the 64-bit build, as a 32-bit step
 #   wine_test.sh [--32] regsvr32 [/u] register (or unregister) with Wine's regsvr32
 #   wine_test.sh [--32] cscript       the VBScript client against `borvane serve`
 #   wine_test.sh [--32] host          the control in the platform's control host
@@ -15,11 +16,19 @@
 # Environment: BORVANE_WINDOWS_DIR and BORVANE_WINDOWS32_DIR (the cross
 # builds), BORVANE_BINARY (the native borvane program), BORVANE_WINEPREFIX
 # (the prefix to use).
-# Exits 77 (skipped) only when Wine itself (or, for --32, its 32-bit half)
-# is not installed.
+# Exits 77 (skipped), with the reason, only when Wine itself is not
+# installed or, for --32, when this machine runs no 32-bit program or 32-bit
+# Wine is not installed.
 set -euo pipefail
 
-command -v wine >/dev/null 2>&1 || { echo "wine is not installed: skipped"; exit 77; }
+# Debian's `wine` starts the 32-bit loader whenever 32-bit Wine is installed,
+# even on a kernel that refuses 32-bit programs, and a 32-bit script host
+# cannot load the 64-bit build nor the other way round: every step names its
+# loader.
+loader=/usr/lib/wine/wine64
+[ -x "$loader" ] || { echo "64-bit Wine (wine64) is not installed: skipped"; exit 77; }
+# One wine server for both widths: the 64-bit one serves 32-bit programs too.
+wineserver=/usr/lib/wine/wineserver64
 
 : "${BORVANE_WINEPREFIX:?}"
 export WINEPREFIX="$BORVANE_WINEPREFIX"
@@ -43,15 +52,16 @@ without_clock_right() {
   setpriv --bounding-set=-sys_time --inh-caps=-sys_time "$@"
 }
 
-# Debian's `wine` starts Wine's own programs (regsvr32, cscript) as 32-bit
-# processes once 32-bit Wine is installed, so each step names its loader:
-# a 32-bit script host cannot load the 64-bit build, nor the other way round.
-loader=/usr/lib/wine/wine64
-[ -x "$loader" ] || loader=wine
 system_dir='C:\windows\system32'
 build_dir="${BORVANE_WINDOWS_DIR:-}"
 if [ "${1:-}" = "--32" ]; then
   shift
+  # Whether 32-bit programs run is the kernel's choice, not the packages':
+  # ask by running one.
+  if ! why=$("$(dirname "$0")/../../scripts/runs_32bit.sh"); then
+    echo "$why: skipped"
+    exit 77
+  fi
   # Debian's wine32 package brings the 32-bit loader; without it a prefix
   # runs no 32-bit program.
   loader=/usr/lib/wine/wine
@@ -65,14 +75,14 @@ fi
 ocx="$build_dir/borvane.ocx"
 
 wait_for_server() {
-  without_clock_right timeout 60 wineserver -w
+  without_clock_right timeout 60 "$wineserver" -w
 }
 
 step="${1:?step}"
 shift
 case "$step" in
   prefix)
-    without_clock_right wineserver -k 2>/dev/null || true
+    without_clock_right "$wineserver" -k 2>/dev/null || true
     rm -rf "$WINEPREFIX"
     # Making a prefix takes seconds to a minute; give up after three. Each
     # step waits for its wine server to end, so that no Wine process keeps
@@ -80,7 +90,14 @@ case "$step" in
     without_clock_right timeout 180 "$loader" wineboot -i
     wait_for_server
     ;;
-  check)
+  check|check64)
+    # check64: the 64-bit build's check, as a step of the 32-bit run (what
+    # unregistering the 32-bit build left of the 64-bit one).
+    if [ "$step" = check64 ]; then
+      loader=/usr/lib/wine/wine64
+      build_dir="${BORVANE_WINDOWS_DIR:-}"
+      ocx="$build_dir/borvane.ocx"
+    fi
     : "${build_dir:?}"
     status=0
     without_clock_right timeout 120 "$loader" "$build_dir/wine_check.exe" "$1" "$ocx" || status=$?
@@ -223,7 +240,7 @@ case "$step" in
     exit "$status"
     ;;
   cleanup)
-    without_clock_right wineserver -k 2>/dev/null || true
+    without_clock_right "$wineserver" -k 2>/dev/null || true
     rm -rf "$WINEPREFIX"
     ;;
   *)
