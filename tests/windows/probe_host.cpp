@@ -256,6 +256,29 @@ void Finish(IUnknown* control, IOleObject* object) {
   if (control != nullptr) control->Release();
 }
 
+// Timer procedures are stdcall on 32-bit Windows, which no lambda is:
+// named functions over the cases' statics.
+int s_HostTicks;
+SteadyClock::time_point s_LastTick;
+double s_LongestGapMs;
+void CALLBACK HostTick(HWND, UINT, UINT_PTR, DWORD) {
+  ++s_HostTicks;
+  const double gap = MsSince(s_LastTick);
+  if (gap > s_LongestGapMs) s_LongestGapMs = gap;
+  s_LastTick = SteadyClock::now();
+}
+
+IUnknown* s_Control;
+IOleObject* s_Object;
+SteadyClock::time_point s_ReleasedAt;
+bool s_Released;
+void CALLBACK LetGo(HWND, UINT, UINT_PTR id, DWORD) {
+  ::KillTimer(nullptr, id);
+  s_ReleasedAt = SteadyClock::now();
+  s_Released = true;
+  Finish(s_Control, s_Object);
+}
+
 void CaseHung() {
   SilentService service;
   ::SetEnvironmentVariableW(L"BORVANE_SERVICE_URL", service.Url.c_str());
@@ -273,18 +296,10 @@ void CaseHung() {
 
   // The host's own timer while the first query waits: it keeps firing
   // (the longest gap between two ticks is far below the wait).
-  static int s_HostTicks;
-  static SteadyClock::time_point s_LastTick;
-  static double s_LongestGapMs;
   s_HostTicks = 0;
   s_LastTick = SteadyClock::now();
   s_LongestGapMs = 0;
-  const UINT_PTR timer = ::SetTimer(nullptr, 0, 50, [](HWND, UINT, UINT_PTR, DWORD) {
-    ++s_HostTicks;
-    const double gap = MsSince(s_LastTick);
-    if (gap > s_LongestGapMs) s_LongestGapMs = gap;
-    s_LastTick = SteadyClock::now();
-  });
+  const UINT_PTR timer = ::SetTimer(nullptr, 0, 50, &HostTick);
   const bool failed =
       PumpUntil(15000, [&] { return WindowText(window).find(L"(35750)") != std::wstring::npos; });
   const double failed_after_ms = MsSince(start);
@@ -313,19 +328,10 @@ void CaseCancel() {
   Activate(object, site);
   // One second into the wait, the host lets go from a timer of its own:
   // the wait that runs that timer must end at once, not at the deadline.
-  static IUnknown* s_Control;
-  static IOleObject* s_Object;
-  static SteadyClock::time_point s_ReleasedAt;
-  static bool s_Released;
   s_Control = control;
   s_Object = object;
   s_Released = false;
-  const UINT_PTR timer = ::SetTimer(nullptr, 0, 1000, [](HWND, UINT, UINT_PTR id, DWORD) {
-    ::KillTimer(nullptr, id);
-    s_ReleasedAt = SteadyClock::now();
-    s_Released = true;
-    Finish(s_Control, s_Object);
-  });
+  const UINT_PTR timer = ::SetTimer(nullptr, 0, 1000, &LetGo);
   using CanUnload = HRESULT(STDAPICALLTYPE*)();
   auto can_unload = reinterpret_cast<CanUnload>(
       reinterpret_cast<void*>(::GetProcAddress(g_Ocx, "DllCanUnloadNow")));
