@@ -9,34 +9,13 @@
 #include "library/component.h"
 #include "library/identity.h"
 #include "platform/windows/client_control.h"
+#include "platform/windows/com_boundary.h"
 #include "platform/windows/com_object.h"
 #include "platform/windows/variant_convert.h"
 
 namespace borvane {
 
 namespace {
-
-// Errors go to the host as control-facility codes carrying the library's
-// error number (13 type mismatch, 35750 transfer failure), with the message
-// in the thread's error information.
-HRESULT ReportError(std::int32_t code, const std::string& message) {
-  ICreateErrorInfo* create = nullptr;
-  if (SUCCEEDED(::CreateErrorInfo(&create))) {
-    const std::wstring text = Widen(message);
-    const std::wstring source = Widen(std::string(identity::kClientProgId));
-    const GUID iid = ToPlatformGuid(identity::kClientIid);
-    create->SetDescription(const_cast<LPOLESTR>(text.c_str()));
-    create->SetSource(const_cast<LPOLESTR>(source.c_str()));
-    create->SetGUID(iid);
-    IErrorInfo* info = nullptr;
-    if (SUCCEEDED(create->QueryInterface(IID_IErrorInfo, reinterpret_cast<void**>(&info)))) {
-      ::SetErrorInfo(0, info);
-      info->Release();
-    }
-    create->Release();
-  }
-  return MAKE_HRESULT(SEVERITY_ERROR, FACILITY_CONTROL, static_cast<unsigned>(code) & 0xFFFF);
-}
 
 // The variant a by-reference argument stands for.
 VARIANT& Referenced(VARIANT* argument) {
@@ -47,6 +26,32 @@ VARIANT& Referenced(VARIANT* argument) {
 }
 
 }  // namespace
+
+// Errors go to the host as control-facility codes carrying the library's
+// error number (13 type mismatch, 35750 transfer failure), with the message
+// in the thread's error information.
+HRESULT ReportError(std::int32_t code, const std::string& message) noexcept {
+  const HRESULT hr =
+      MAKE_HRESULT(SEVERITY_ERROR, FACILITY_CONTROL, static_cast<unsigned>(code) & 0xFFFF);
+  ICreateErrorInfo* create = nullptr;
+  if (FAILED(::CreateErrorInfo(&create))) return hr;
+  try {
+    const std::wstring text = Widen(message);
+    const std::wstring source = Widen(std::string(identity::kClientProgId));
+    create->SetDescription(const_cast<LPOLESTR>(text.c_str()));
+    create->SetSource(const_cast<LPOLESTR>(source.c_str()));
+  } catch (...) {
+    // No memory for the text: the code alone goes.
+  }
+  create->SetGUID(ToPlatformGuid(identity::kClientIid));
+  IErrorInfo* info = nullptr;
+  if (SUCCEEDED(create->QueryInterface(IID_IErrorInfo, reinterpret_cast<void**>(&info)))) {
+    ::SetErrorInfo(0, info);
+    info->Release();
+  }
+  create->Release();
+  return hr;
+}
 
 ClientControl::ClientControl(std::unique_ptr<WindowsPanel> panel, ITypeInfo* interface_info,
                              ITypeInfo* class_info)
@@ -96,7 +101,13 @@ ClientControl::~ClientControl() {
 void ClientControl::Posted(UINT message) {
   if (message != kFirstQueryMessage) return;
   const SelfHold hold(*this);
-  m_Panel->Initialize();
+  // From the message window's procedure: nothing may unwind into the
+  // host's message loop (the query reports its own errors in the status
+  // line; this catches what is left, such as memory running out).
+  Guarded([&]() -> HRESULT {
+    m_Panel->Initialize();
+    return S_OK;
+  });
 }
 
 HRESULT ClientControl::QueryInterface(REFIID iid, void** out) {
@@ -180,20 +191,16 @@ HRESULT ClientControl::DisplayTime(BSTR* result) {
   if (result == nullptr) return E_POINTER;
   *result = nullptr;
   const SelfHold hold(*this);
-  try {
+  return Guarded([&]() -> HRESULT {
     *result = ToBstr(m_Panel->DisplayTime());
     return S_OK;
-  } catch (const Error& error) {
-    return ReportError(static_cast<std::int32_t>(error.Code()), error.what());
-  } catch (const std::exception& error) {
-    return ReportError(51, error.what());
-  }
+  });
 }
 
 HRESULT ClientControl::DeCrypt(VARIANT* texti, VARIANT* salasana, BSTR* result) {
   if (texti == nullptr || salasana == nullptr || result == nullptr) return E_POINTER;
   *result = nullptr;
-  try {
+  return Guarded([&]() -> HRESULT {
     VARIANT& text_ref = Referenced(texti);
     VARIANT& key_ref = Referenced(salasana);
     Variant text = FromPlatformVariant(text_ref);
@@ -209,11 +216,7 @@ HRESULT ClientControl::DeCrypt(VARIANT* texti, VARIANT* salasana, BSTR* result) 
     StoreThroughReference(key, key_ref);
     *result = ToBstr(decoded);
     return S_OK;
-  } catch (const Error& error) {
-    return ReportError(static_cast<std::int32_t>(error.Code()), error.what());
-  } catch (const std::exception& error) {
-    return ReportError(51, error.what());
-  }
+  });
 }
 
 // IProvideClassInfo2

@@ -18,6 +18,7 @@
 #include "library/component.h"
 #include "library/identity.h"
 #include "library/registration.h"
+#include "platform/windows/com_boundary.h"
 #include "platform/windows/com_client.h"
 #include "platform/windows/com_object.h"
 #include "platform/windows/variant_convert.h"
@@ -58,18 +59,12 @@ class ClientFactory final : public SingleInterfaceObject<ClientFactory, IClassFa
     if (out == nullptr) return E_POINTER;
     *out = nullptr;
     if (outer != nullptr) return CLASS_E_NOAGGREGATION;
-    std::unique_ptr<WindowsPanel> panel;
-    try {
+    return Guarded([&]() -> HRESULT {
       // The control runs its first query from the host's message loop
       // once it is made (a failure shows in the status line): nothing
       // here waits on the network.
-      panel = std::make_unique<WindowsPanel>(ServiceUrl());
-    } catch (const std::bad_alloc&) {
-      return E_OUTOFMEMORY;
-    } catch (const std::exception&) {
-      return E_FAIL;
-    }
-    return CreateClientObject(g_Module, std::move(panel), iid, out);
+      return CreateClientObject(g_Module, std::make_unique<WindowsPanel>(ServiceUrl()), iid, out);
+    });
   }
   HRESULT STDMETHODCALLTYPE LockServer(BOOL lock) override {
     // Only locks taken here are given back here: an unbalanced unlock
@@ -212,49 +207,53 @@ STDAPI DllGetClassObject(REFCLSID clsid, REFIID iid, LPVOID* out) {
 STDAPI DllCanUnloadNow() { return borvane::com::ModuleCounts::Idle() ? S_OK : S_FALSE; }
 
 STDAPI DllRegisterServer() {
-  std::wstring path = borvane::ModulePath();
-  if (path.empty()) return SELFREG_E_CLASS;
-  if (borvane::WriteItems(borvane::ClientRegistration(borvane::Narrow(path.c_str()))) !=
-      ERROR_SUCCESS) {
-    return SELFREG_E_CLASS;
-  }
-  ITypeLib* library = nullptr;
-  HRESULT hr = ::LoadTypeLibEx(path.c_str(), REGKIND_NONE, &library);
-  if (SUCCEEDED(hr)) {
-    hr = ::RegisterTypeLib(library, path.data(), nullptr);
-    library->Release();
-  }
-  return SUCCEEDED(hr) ? S_OK : SELFREG_E_TYPELIB;
+  return borvane::Guarded([&]() -> HRESULT {
+    std::wstring path = borvane::ModulePath();
+    if (path.empty()) return SELFREG_E_CLASS;
+    if (borvane::WriteItems(borvane::ClientRegistration(borvane::Narrow(path.c_str()))) !=
+        ERROR_SUCCESS) {
+      return SELFREG_E_CLASS;
+    }
+    ITypeLib* library = nullptr;
+    HRESULT hr = ::LoadTypeLibEx(path.c_str(), REGKIND_NONE, &library);
+    if (SUCCEEDED(hr)) {
+      hr = ::RegisterTypeLib(library, path.data(), nullptr);
+      library->Release();
+    }
+    return SUCCEEDED(hr) ? S_OK : SELFREG_E_TYPELIB;
+  });
 }
 
 STDAPI DllUnregisterServer() {
-  const std::wstring path = borvane::ModulePath();
-  // While the other build is registered its hosts still need the ProgID,
-  // the type library and the interfaces' marshalling keys, which the
-  // platform's unregistering would remove from both views: then only this
-  // build's class (in its own view) and its type library file key go. The
-  // last build removes everything.
-  borvane::RegistrationData items = borvane::ClientRegistration(borvane::Narrow(path.c_str()));
-  const bool other_build = borvane::OtherBuildRegistered(path);
-  if (other_build) {
-    const std::string progid(borvane::identity::kClientProgId);
-    std::erase_if(items.Removals, [&](const auto& removal) { return removal.Tree == progid; });
-  }
-  borvane::RemoveItems(items);
-  const std::string file_key = borvane::TypeLibFileKey(borvane::kSystemKindKey);
-  if (other_build) {
-    const LSTATUS status = ::RegDeleteKeyW(HKEY_CLASSES_ROOT, borvane::Widen(file_key).c_str());
-    return status == ERROR_SUCCESS || status == ERROR_FILE_NOT_FOUND ? S_OK : SELFREG_E_TYPELIB;
-  }
-  // The platform refuses to unregister a type library it cannot find
-  // (E_INVALIDARG), but not registered is as good as removed.
-  if (!borvane::OpenClassesKey(file_key, KEY_READ)) return S_OK;
-  using namespace borvane::identity;
-  const HRESULT hr = ::UnRegisterTypeLib(borvane::ToPlatformGuid(kTypeLibId), kTypeLibMajor,
-                                         kTypeLibMinor, kTypeLibLocale, borvane::kSystemKind);
-  return SUCCEEDED(hr) || hr == TYPE_E_REGISTRYACCESS || hr == TYPE_E_LIBNOTREGISTERED
-             ? S_OK
-             : SELFREG_E_TYPELIB;
+  return borvane::Guarded([&]() -> HRESULT {
+    const std::wstring path = borvane::ModulePath();
+    // While the other build is registered its hosts still need the ProgID,
+    // the type library and the interfaces' marshalling keys, which the
+    // platform's unregistering would remove from both views: then only this
+    // build's class (in its own view) and its type library file key go. The
+    // last build removes everything.
+    borvane::RegistrationData items = borvane::ClientRegistration(borvane::Narrow(path.c_str()));
+    const bool other_build = borvane::OtherBuildRegistered(path);
+    if (other_build) {
+      const std::string progid(borvane::identity::kClientProgId);
+      std::erase_if(items.Removals, [&](const auto& removal) { return removal.Tree == progid; });
+    }
+    borvane::RemoveItems(items);
+    const std::string file_key = borvane::TypeLibFileKey(borvane::kSystemKindKey);
+    if (other_build) {
+      const LSTATUS status = ::RegDeleteKeyW(HKEY_CLASSES_ROOT, borvane::Widen(file_key).c_str());
+      return status == ERROR_SUCCESS || status == ERROR_FILE_NOT_FOUND ? S_OK : SELFREG_E_TYPELIB;
+    }
+    // The platform refuses to unregister a type library it cannot find
+    // (E_INVALIDARG), but not registered is as good as removed.
+    if (!borvane::OpenClassesKey(file_key, KEY_READ)) return S_OK;
+    using namespace borvane::identity;
+    const HRESULT hr = ::UnRegisterTypeLib(borvane::ToPlatformGuid(kTypeLibId), kTypeLibMajor,
+                                           kTypeLibMinor, kTypeLibLocale, borvane::kSystemKind);
+    return SUCCEEDED(hr) || hr == TYPE_E_REGISTRYACCESS || hr == TYPE_E_LIBNOTREGISTERED
+               ? S_OK
+               : SELFREG_E_TYPELIB;
+  });
 }
 
 }  // extern "C"

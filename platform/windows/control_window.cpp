@@ -6,6 +6,7 @@
 #include <stdexcept>
 
 #include "container/error.h"
+#include "platform/windows/com_boundary.h"
 #include "platform/windows/frame_painter.h"
 #include "platform/windows/variant_convert.h"
 
@@ -185,14 +186,18 @@ LRESULT CALLBACK ControlWindow::Procedure(HWND window, UINT message, WPARAM wpar
   ++self->m_Depth;
   LRESULT result = 0;
   // No exception may unwind into the host's message loop: what the
-  // panel's own handlers did not report goes to the status line here.
-  try {
-    result = self->Handle(message, wparam, lparam);
-  } catch (const Error& error) {
-    self->m_Panel.ReportError(error);
-  } catch (const std::exception& error) {
-    self->m_Panel.ReportError(Error(static_cast<ErrorCode>(51), error.what()));
-  }
+  // panel's own handlers did not report goes to the status line here, and
+  // what reporting it throws (no memory left) ends in Guarded.
+  Guarded([&]() -> HRESULT {
+    try {
+      result = self->Handle(message, wparam, lparam);
+    } catch (const Error& error) {
+      self->m_Panel.ReportError(error);
+    } catch (const std::exception& error) {
+      self->m_Panel.ReportError(Error(static_cast<ErrorCode>(kInternalError), error.what()));
+    }
+    return S_OK;
+  });
   if (--self->m_Depth == 0 && self->m_Orphaned) delete self;
   // May end the control, and with it this object: nothing of it is
   // touched after.

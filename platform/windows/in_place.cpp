@@ -5,6 +5,7 @@
 #include <stdexcept>
 
 #include "platform/windows/client_control.h"
+#include "platform/windows/com_boundary.h"
 
 namespace borvane {
 
@@ -98,48 +99,65 @@ HRESULT ClientControl::GetWindow(HWND* out) {
 }
 
 HRESULT ClientControl::InPlaceDeactivate() {
-  const SelfHold hold(*this);
-  UIDeactivate();
-  // The window's end stops the timers; they are kept for a next window.
-  ControlWindow::Dispose(std::move(m_Window));
-  UpdateTimers();
-  m_Frame.Reset();
-  m_UiWindow.Reset();
-  if (m_InPlaceSite) {
-    const ComRef<IOleInPlaceSite> site = m_InPlaceSite;
-    m_InPlaceSite.Reset();
-    site->OnInPlaceDeactivate();
-  }
-  return S_OK;
+  return Guarded([&]() -> HRESULT {
+    const SelfHold hold(*this);
+    UIDeactivate();
+    // The window's end stops the timers; they are kept for a next window.
+    ControlWindow::Dispose(std::move(m_Window));
+    UpdateTimers();
+    m_Frame.Reset();
+    m_UiWindow.Reset();
+    if (m_InPlaceSite) {
+      const ComRef<IOleInPlaceSite> site = m_InPlaceSite;
+      m_InPlaceSite.Reset();
+      site->OnInPlaceDeactivate();
+    }
+    return S_OK;
+  });
 }
 
 HRESULT ClientControl::UIDeactivate() {
-  if (!m_UiActive) return S_OK;
-  const SelfHold hold(*this);
-  m_UiActive = false;
-  if (m_Frame) m_Frame->SetActiveObject(nullptr, nullptr);
-  if (m_UiWindow) m_UiWindow->SetActiveObject(nullptr, nullptr);
-  if (m_InPlaceSite) m_InPlaceSite->OnUIDeactivate(FALSE);
-  return S_OK;
+  return Guarded([&]() -> HRESULT {
+    if (!m_UiActive) return S_OK;
+    const SelfHold hold(*this);
+    m_UiActive = false;
+    if (m_Frame) m_Frame->SetActiveObject(nullptr, nullptr);
+    if (m_UiWindow) m_UiWindow->SetActiveObject(nullptr, nullptr);
+    if (m_InPlaceSite) m_InPlaceSite->OnUIDeactivate(FALSE);
+    return S_OK;
+  });
 }
 
 HRESULT ClientControl::SetObjectRects(LPCRECT position, LPCRECT) {
-  if (position == nullptr) return E_POINTER;
-  if (!ValidRect(*position)) return E_INVALIDARG;
-  // The panel is as big as the rectangle the host gives: the extent a
-  // host passes may be rounded, the rectangle is what it shows.
-  m_Panel->Panel().Resize(SizeOf(*position));
-  if (m_Window) {
-    m_Window->MoveTo(*position);
-    m_Window->Refresh();
-  }
-  return S_OK;
+  return Guarded([&]() -> HRESULT {
+    if (position == nullptr) return E_POINTER;
+    if (!ValidRect(*position)) return E_INVALIDARG;
+    // The panel is as big as the rectangle the host gives: the extent a
+    // host passes may be rounded, the rectangle is what it shows.
+    m_Panel->Panel().Resize(SizeOf(*position));
+    if (m_Window) {
+      m_Window->MoveTo(*position);
+      m_Window->Refresh();
+    }
+    return S_OK;
+  });
 }
 
 HRESULT ClientControl::TranslateAccelerator(LPMSG message) {
   if (message == nullptr) return E_POINTER;
-  // The panel has no accelerators; its keys arrive through its window.
-  return S_FALSE;
+  return Guarded([&]() -> HRESULT {
+    // Hosts that run dialog navigation see Tab before the control's window
+    // does, and would take the focus away at the first press: Tab and
+    // Shift+Tab move through the panel's buttons and check boxes here, and
+    // only past its last (or first) part is the key the host's. The panel
+    // has no other accelerators; its other keys arrive through its window.
+    if (message->message != WM_KEYDOWN || message->wParam != VK_TAB || !m_Window) return S_FALSE;
+    const bool moved = m_Panel->Panel().MoveFocus(::GetKeyState(VK_SHIFT) < 0);
+    m_Window->Refresh();
+    if (!moved) return S_FALSE;
+    if (::GetFocus() != m_Window->Handle()) ::SetFocus(m_Window->Handle());
+    return S_OK;
+  });
 }
 
 void ClientControl::UpdateTimers() {

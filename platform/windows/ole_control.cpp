@@ -6,6 +6,7 @@
 
 #include "library/identity.h"
 #include "platform/windows/client_control.h"
+#include "platform/windows/com_boundary.h"
 #include "platform/windows/variant_convert.h"
 
 namespace borvane {
@@ -93,8 +94,10 @@ HRESULT ClientControl::GetControlInfo(CONTROLINFO* info) {
 }
 
 HRESULT ClientControl::OnAmbientPropertyChange(DISPID id) {
-  ReadAmbient(id);
-  return S_OK;
+  return Guarded([&]() -> HRESULT {
+    ReadAmbient(id);
+    return S_OK;
+  });
 }
 
 HRESULT ClientControl::FreezeEvents(BOOL freeze) {

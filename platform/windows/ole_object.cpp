@@ -6,19 +6,22 @@
 
 #include "library/identity.h"
 #include "platform/windows/client_control.h"
+#include "platform/windows/com_boundary.h"
 #include "platform/windows/variant_convert.h"
 
 namespace borvane {
 
 HRESULT ClientControl::SetClientSite(IOleClientSite* site) {
-  const SelfHold hold(*this);
-  // A host that takes the site away first ends any activation it left.
-  if (site == nullptr) InPlaceDeactivate();
-  m_ClientSite = ComRef<IOleClientSite>::Share(site);
-  // The status flags ask for the site before anything else, so the
-  // ambient values are there before the first activation.
-  if (m_ClientSite) ReadAmbient(DISPID_UNKNOWN);
-  return S_OK;
+  return Guarded([&]() -> HRESULT {
+    const SelfHold hold(*this);
+    // A host that takes the site away first ends any activation it left.
+    if (site == nullptr) InPlaceDeactivate();
+    m_ClientSite = ComRef<IOleClientSite>::Share(site);
+    // The status flags ask for the site before anything else, so the
+    // ambient values are there before the first activation.
+    if (m_ClientSite) ReadAmbient(DISPID_UNKNOWN);
+    return S_OK;
+  });
 }
 
 HRESULT ClientControl::GetClientSite(IOleClientSite** out) {
@@ -29,16 +32,18 @@ HRESULT ClientControl::GetClientSite(IOleClientSite** out) {
 }
 
 HRESULT ClientControl::Close(DWORD save_option) {
-  // The host may let go of its last pointer in any of the calls below.
-  const SelfHold hold(*this);
-  m_Panel->CancelFetch();
-  if (m_Dirty && m_ClientSite &&
-      (save_option == OLECLOSE_SAVEIFDIRTY || save_option == OLECLOSE_PROMPTSAVE)) {
-    m_ClientSite->SaveObject();
-  }
-  InPlaceDeactivate();
-  if (m_AdviseHolder) m_AdviseHolder->SendOnClose();
-  return S_OK;
+  return Guarded([&]() -> HRESULT {
+    // The host may let go of its last pointer in any of the calls below.
+    const SelfHold hold(*this);
+    m_Panel->CancelFetch();
+    if (m_Dirty && m_ClientSite &&
+        (save_option == OLECLOSE_SAVEIFDIRTY || save_option == OLECLOSE_PROMPTSAVE)) {
+      m_ClientSite->SaveObject();
+    }
+    InPlaceDeactivate();
+    if (m_AdviseHolder) m_AdviseHolder->SendOnClose();
+    return S_OK;
+  });
 }
 
 HRESULT ClientControl::GetMoniker(DWORD, DWORD, IMoniker** out) {
@@ -53,29 +58,31 @@ HRESULT ClientControl::GetClipboardData(DWORD, IDataObject** out) {
 
 HRESULT ClientControl::DoVerb(LONG verb, LPMSG, IOleClientSite* site, LONG, HWND,
                               LPCRECT position) {
-  // A host that skipped SetClientSite passes its site here.
-  if (!m_ClientSite && site != nullptr) SetClientSite(site);
-  switch (verb) {
-    case OLEIVERB_PRIMARY:
-    case OLEIVERB_SHOW:
-    case OLEIVERB_UIACTIVATE:
-      return InPlaceActivate(true, position);
-    case OLEIVERB_INPLACEACTIVATE:
-      return InPlaceActivate(false, position);
-    case OLEIVERB_HIDE:
-      UIDeactivate();
-      if (m_Window) ::ShowWindow(m_Window->Handle(), SW_HIDE);
-      return S_OK;
-    case OLEIVERB_DISCARDUNDOSTATE:
-      return S_OK;  // nothing to undo
-    default:
-      if (verb > 0) {
-        // Unknown verbs of the class's own range run the primary one.
-        const HRESULT hr = InPlaceActivate(true, position);
-        return FAILED(hr) ? hr : OLEOBJ_S_INVALIDVERB;
-      }
-      return E_NOTIMPL;
-  }
+  return Guarded([&]() -> HRESULT {
+    // A host that skipped SetClientSite passes its site here.
+    if (!m_ClientSite && site != nullptr) SetClientSite(site);
+    switch (verb) {
+      case OLEIVERB_PRIMARY:
+      case OLEIVERB_SHOW:
+      case OLEIVERB_UIACTIVATE:
+        return InPlaceActivate(true, position);
+      case OLEIVERB_INPLACEACTIVATE:
+        return InPlaceActivate(false, position);
+      case OLEIVERB_HIDE:
+        UIDeactivate();
+        if (m_Window) ::ShowWindow(m_Window->Handle(), SW_HIDE);
+        return S_OK;
+      case OLEIVERB_DISCARDUNDOSTATE:
+        return S_OK;  // nothing to undo
+      default:
+        if (verb > 0) {
+          // Unknown verbs of the class's own range run the primary one.
+          const HRESULT hr = InPlaceActivate(true, position);
+          return FAILED(hr) ? hr : OLEOBJ_S_INVALIDVERB;
+        }
+        return E_NOTIMPL;
+    }
+  });
 }
 
 HRESULT ClientControl::EnumVerbs(IEnumOLEVERB** out) {

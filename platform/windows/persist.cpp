@@ -10,6 +10,7 @@
 
 #include "library/identity.h"
 #include "platform/windows/client_control.h"
+#include "platform/windows/com_boundary.h"
 #include "platform/windows/variant_convert.h"
 
 namespace borvane {
@@ -99,25 +100,29 @@ HRESULT ClientControl::GetSizeMax(ULARGE_INTEGER* size) {
 }
 
 HRESULT ClientControl::Load(IPropertyBag* bag, IErrorLog* log) {
-  if (bag == nullptr) return E_POINTER;
-  // What the bag leaves out keeps its default; a value that is no sane
-  // extent is refused as a whole.
-  SIZEL extent = kDesignExtent;
-  ReadNumber(bag, log, L"_ExtentX", extent.cx);
-  ReadNumber(bag, log, L"_ExtentY", extent.cy);
-  if (!ValidExtent(extent)) return E_INVALIDARG;
-  m_Extent = extent;
-  m_Dirty = false;
-  return S_OK;
+  return Guarded([&]() -> HRESULT {
+    if (bag == nullptr) return E_POINTER;
+    // What the bag leaves out keeps its default; a value that is no sane
+    // extent is refused as a whole.
+    SIZEL extent = kDesignExtent;
+    ReadNumber(bag, log, L"_ExtentX", extent.cx);
+    ReadNumber(bag, log, L"_ExtentY", extent.cy);
+    if (!ValidExtent(extent)) return E_INVALIDARG;
+    m_Extent = extent;
+    m_Dirty = false;
+    return S_OK;
+  });
 }
 
 HRESULT ClientControl::Save(IPropertyBag* bag, BOOL clear_dirty, BOOL) {
-  if (bag == nullptr) return E_POINTER;
-  HRESULT hr = WriteNumber(bag, L"_ExtentX", m_Extent.cx);
-  if (SUCCEEDED(hr)) hr = WriteNumber(bag, L"_ExtentY", m_Extent.cy);
-  if (FAILED(hr)) return hr;
-  if (clear_dirty) m_Dirty = false;
-  return S_OK;
+  return Guarded([&]() -> HRESULT {
+    if (bag == nullptr) return E_POINTER;
+    HRESULT hr = WriteNumber(bag, L"_ExtentX", m_Extent.cx);
+    if (SUCCEEDED(hr)) hr = WriteNumber(bag, L"_ExtentY", m_Extent.cy);
+    if (FAILED(hr)) return hr;
+    if (clear_dirty) m_Dirty = false;
+    return S_OK;
+  });
 }
 
 }  // namespace borvane

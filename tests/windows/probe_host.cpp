@@ -14,7 +14,10 @@
 //               window in the new parent;
 //   lock        an unbalanced LockServer(FALSE) leaves the module unloadable;
 //   decrypt     Invoke of DeCrypt with VT_BYREF|VT_I4 and VT_BYREF|VT_BSTR
-//               keys writes the shift back in the caller's type.
+//               keys writes the shift back in the caller's type;
+//   boundary    what the core throws (GDI exhausted in Draw, a type
+//               mismatch in DeCrypt) comes back as an HRESULT with the
+//               library's message in the error information.
 // After each case DllCanUnloadNow must say S_OK. The service address comes
 // from BORVANE_SERVICE_URL as the control reads it; `hung` and `cancel`
 // set it to a listener of their own. Prints each failed check; exits 1
@@ -32,6 +35,7 @@
 #include <cstring>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "library/identity.h"
 #include "platform/windows/variant_convert.h"
@@ -532,6 +536,77 @@ void CaseDecrypt() {
   control->Release();
 }
 
+// What the core throws comes back as an HRESULT, with the library's
+// message in the error information.
+void CaseBoundary() {
+  IUnknown* control = Create();
+  IViewObject* view = As<IViewObject>(control, IID_IViewObject);
+  CHECK(view != nullptr);
+  if (view != nullptr) {
+    HDC dc = ::CreateCompatibleDC(nullptr);
+    HBITMAP bitmap = ::CreateBitmap(353, 167, 1, 32, nullptr);
+    HGDIOBJ old = ::SelectObject(dc, bitmap);
+    const RECTL bounds{0, 0, 353, 167};
+    // The process's GDI handles all taken: the panel's text engine cannot
+    // make the bitmaps it draws its texts with, and throws.
+    std::vector<HRGN> taken;
+    while (taken.size() < 200000) {
+      HRGN region = ::CreateRectRgn(0, 0, 1, 1);
+      if (region == nullptr) break;
+      taken.push_back(region);
+    }
+    ::SetErrorInfo(0, nullptr);
+    const HRESULT starved =
+        view->Draw(DVASPECT_CONTENT, -1, nullptr, nullptr, nullptr, dc, &bounds, nullptr, nullptr, 0);
+    for (HRGN region : taken) ::DeleteObject(region);
+    std::printf("  Draw with no GDI handle left (%zu taken): 0x%08lX\n", taken.size(),
+                static_cast<unsigned long>(starved));
+    CHECK(starved == static_cast<HRESULT>(0x800A0033));  // internal error, 51
+    IErrorInfo* info = nullptr;
+    BSTR description = nullptr;
+    CHECK(::GetErrorInfo(0, &info) == S_OK && info != nullptr &&
+          SUCCEEDED(info->GetDescription(&description)) && ::SysStringLen(description) > 0);
+    if (description != nullptr) std::printf("  its error: %s\n", Narrow(description).c_str());
+    ::SysFreeString(description);
+    if (info != nullptr) info->Release();
+    // With handles back the same control draws again.
+    CHECK(view->Draw(DVASPECT_CONTENT, -1, nullptr, nullptr, nullptr, dc, &bounds, nullptr,
+                     nullptr, 0) == S_OK);
+    ::SelectObject(dc, old);
+    ::DeleteObject(bitmap);
+    ::DeleteDC(dc);
+    view->Release();
+  }
+  // The library's own error (a key of no type DeCrypt takes) reaches the
+  // caller as its number, 13, with its message.
+  if (IDispatch* dispatch = As<IDispatch>(control, IID_IDispatch)) {
+    LPOLESTR name = const_cast<LPOLESTR>(L"DeCrypt");
+    DISPID id = 0;
+    CHECK(SUCCEEDED(dispatch->GetIDsOfNames(IID_NULL, &name, 1, LOCALE_USER_DEFAULT, &id)));
+    VARIANT args[2];
+    V_VT(&args[1]) = VT_BSTR;
+    V_BSTR(&args[1]) = ::SysAllocString(L"40763,6-98&-4::5@18.>9?");
+    V_VT(&args[0]) = VT_DISPATCH;
+    V_DISPATCH(&args[0]) = nullptr;
+    DISPPARAMS params{args, nullptr, 2, 0};
+    EXCEPINFO exception{};
+    VARIANT out;
+    ::VariantInit(&out);
+    const HRESULT hr = dispatch->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD,
+                                        &params, &out, &exception, nullptr);
+    CHECK(hr == DISP_E_EXCEPTION && exception.scode == static_cast<HRESULT>(0x800A000D));
+    CHECK(exception.bstrDescription != nullptr &&
+          std::wstring(exception.bstrDescription).find(L"type mismatch") != std::wstring::npos);
+    ::SysFreeString(exception.bstrDescription);
+    ::SysFreeString(exception.bstrSource);
+    ::SysFreeString(exception.bstrHelpFile);
+    ::VariantClear(&out);
+    ::VariantClear(&args[1]);
+    dispatch->Release();
+  }
+  control->Release();
+}
+
 struct Case {
   const char* Name;
   void (*Run)();
@@ -539,7 +614,7 @@ struct Case {
 constexpr Case kCases[] = {
     {"hung", &CaseHung},       {"cancel", &CaseCancel},         {"ticks", &CaseTicks},
     {"rects", &CaseRects},     {"release", &CaseRelease},       {"reactivate", &CaseReactivate},
-    {"lock", &CaseLock},       {"decrypt", &CaseDecrypt},
+    {"lock", &CaseLock},       {"decrypt", &CaseDecrypt},       {"boundary", &CaseBoundary},
 };
 
 }  // namespace
