@@ -17,7 +17,10 @@
 //               keys writes the shift back in the caller's type;
 //   boundary    what the core throws (GDI exhausted in Draw, a type
 //               mismatch in DeCrypt) comes back as an HRESULT with the
-//               library's message in the error information.
+//               library's message in the error information;
+//   stream      version-1 and a later build's longer stream records load,
+//               damaged ones are refused; a bad bag value is skipped and
+//               logged.
 // After each case DllCanUnloadNow must say S_OK. The service address comes
 // from BORVANE_SERVICE_URL as the control reads it; `hung` and `cancel`
 // set it to a listener of their own. Prints each failed check; exits 1
@@ -34,6 +37,7 @@
 #include <cstdio>
 #include <cstring>
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -607,6 +611,122 @@ void CaseBoundary() {
   control->Release();
 }
 
+// A page's param elements: a bag of texts, read as asked, and the error
+// log a page host passes with it.
+class TextBag final : public IPropertyBag, public IErrorLog {
+ public:
+  std::map<std::wstring, std::wstring> Values;
+  std::vector<std::wstring> Logged;
+
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void** out) override {
+    *out = nullptr;
+    return E_NOINTERFACE;
+  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
+  ULONG STDMETHODCALLTYPE Release() override { return 1; }
+  HRESULT STDMETHODCALLTYPE Read(LPCOLESTR name, VARIANT* value, IErrorLog*) override {
+    const auto found = Values.find(name);
+    if (found == Values.end()) return E_INVALIDARG;
+    VARIANT text;
+    V_VT(&text) = VT_BSTR;
+    V_BSTR(&text) = ::SysAllocString(found->second.c_str());
+    const VARTYPE wanted = V_VT(value);
+    HRESULT hr = S_OK;
+    if (wanted == VT_EMPTY || wanted == VT_BSTR) {
+      *value = text;
+      return S_OK;
+    }
+    hr = ::VariantChangeType(value, &text, 0, wanted);
+    ::VariantClear(&text);
+    return hr;
+  }
+  HRESULT STDMETHODCALLTYPE Write(LPCOLESTR, VARIANT*) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE AddError(LPCOLESTR name, EXCEPINFO*) override {
+    Logged.emplace_back(name);
+    return S_OK;
+  }
+};
+
+// The saved stream: version 1 still loads, a "later" build's longer
+// record loads what this build knows and leaves the stream past it, a
+// damaged header is refused; a bad bag value is skipped and logged.
+void CaseStream() {
+  IUnknown* control = Create();
+  auto* persist = As<IPersistStreamInit>(control, IID_IPersistStreamInit);
+  auto* object = As<IOleObject>(control, IID_IOleObject);
+  CHECK(persist != nullptr && object != nullptr);
+  if (persist == nullptr || object == nullptr) return;
+  // Loads `words` followed by a marker the next control of a form would
+  // own; the marker must be what comes next.
+  const auto load = [&](std::vector<std::uint32_t> words) {
+    words.push_back(0xC0FFEEu);
+    IStream* stream = nullptr;
+    ::CreateStreamOnHGlobal(nullptr, TRUE, &stream);
+    stream->Write(words.data(), static_cast<ULONG>(words.size() * 4), nullptr);
+    const LARGE_INTEGER start{};
+    stream->Seek(start, STREAM_SEEK_SET, nullptr);
+    const HRESULT hr = persist->Load(stream);
+    std::uint32_t next = 0;
+    if (SUCCEEDED(hr)) CHECK(SUCCEEDED(stream->Read(&next, 4, nullptr)) && next == 0xC0FFEEu);
+    stream->Release();
+    return hr;
+  };
+  const auto extent_is = [&](LONG cx, LONG cy) {
+    SIZEL size{};
+    object->GetExtent(DVASPECT_CONTENT, &size);
+    if (size.cx != cx || size.cy != cy) std::printf("  extent %ld x %ld\n", size.cx, size.cy);
+    return size.cx == cx && size.cy == cy;
+  };
+  CHECK(load({1, 7000, 2000}) == S_OK);
+  CHECK(extent_is(7000, 2000));
+  // Version 3, with 12 bytes of fields this build has never heard of.
+  CHECK(load({3, 20, 7100, 2100, 0xAAAAAAAAu, 0xBBBBBBBBu, 0xCCCCCCCCu}) == S_OK);
+  CHECK(extent_is(7100, 2100));
+  // A record too short for its fields, absurdly long, or of version 0.
+  CHECK(FAILED(load({2, 4, 7200})));
+  CHECK(FAILED(load({2, 0x7FFFFFFFu, 7200, 2200})));
+  CHECK(FAILED(load({0, 7200, 2200})));
+  CHECK(extent_is(7100, 2100));
+  // What this build saves: version 2, its length, the extent.
+  IStream* saved = nullptr;
+  ::CreateStreamOnHGlobal(nullptr, TRUE, &saved);
+  CHECK(SUCCEEDED(persist->Save(saved, TRUE)));
+  STATSTG stat{};
+  saved->Stat(&stat, STATFLAG_NONAME);
+  ULARGE_INTEGER most{};
+  persist->GetSizeMax(&most);
+  std::uint32_t words[4] = {};
+  const LARGE_INTEGER start{};
+  saved->Seek(start, STREAM_SEEK_SET, nullptr);
+  saved->Read(words, sizeof words, nullptr);
+  saved->Release();
+  CHECK(stat.cbSize.QuadPart == 16 && most.QuadPart == 16);
+  CHECK(words[0] == 2 && words[1] == 8 && words[2] == 7100 && words[3] == 2100);
+  persist->Release();
+
+  // A page: one bad value and one fine one; the bad one is skipped and
+  // logged, the control loads.
+  if (auto* bag_persist = As<IPersistPropertyBag>(control, IID_IPersistPropertyBag)) {
+    TextBag bag;
+    bag.Values[L"_ExtentX"] = L"wide";
+    bag.Values[L"_ExtentY"] = L"3000";
+    CHECK(bag_persist->Load(&bag, &bag) == S_OK);
+    CHECK(extent_is(9340, 3000));
+    CHECK(bag.Logged.size() == 1 && bag.Logged[0] == L"_ExtentX");
+    bag.Values[L"_ExtentX"] = L"5000";
+    bag.Values[L"_ExtentY"] = L"1000000";
+    bag.Logged.clear();
+    CHECK(bag_persist->Load(&bag, &bag) == S_OK);
+    CHECK(extent_is(5000, 4419));
+    CHECK(bag.Logged.size() == 1 && bag.Logged[0] == L"_ExtentY");
+    // Without a log, the same.
+    CHECK(bag_persist->Load(&bag, nullptr) == S_OK);
+    bag_persist->Release();
+  }
+  object->Release();
+  control->Release();
+}
+
 struct Case {
   const char* Name;
   void (*Run)();
@@ -615,6 +735,7 @@ constexpr Case kCases[] = {
     {"hung", &CaseHung},       {"cancel", &CaseCancel},         {"ticks", &CaseTicks},
     {"rects", &CaseRects},     {"release", &CaseRelease},       {"reactivate", &CaseReactivate},
     {"lock", &CaseLock},       {"decrypt", &CaseDecrypt},       {"boundary", &CaseBoundary},
+    {"stream", &CaseStream},
 };
 
 }  // namespace
