@@ -39,6 +39,9 @@ class ClientControl final : public IClientDual,
                             public IViewObject2,
                             public IPersistStreamInit,
                             public IPersistPropertyBag,
+                            public IPersistStorage,
+                            public IDataObject,
+                            public IQuickActivate,
                             public IObjectSafety {
  public:
   ClientControl(std::unique_ptr<WindowsPanel> panel, ITypeInfo* interface_info,
@@ -151,6 +154,34 @@ class ClientControl final : public IClientDual,
   HRESULT STDMETHODCALLTYPE Load(IPropertyBag* bag, IErrorLog* log) override;
   HRESULT STDMETHODCALLTYPE Save(IPropertyBag* bag, BOOL clear_dirty, BOOL save_all) override;
 
+  // IPersistStorage (document.cpp): the same record as the stream, in a
+  // stream "Contents" of the document's storage, with the cache's
+  // presentations beside it.
+  HRESULT STDMETHODCALLTYPE InitNew(IStorage* storage) override;
+  HRESULT STDMETHODCALLTYPE Load(IStorage* storage) override;
+  HRESULT STDMETHODCALLTYPE Save(IStorage* storage, BOOL same_as_load) override;
+  HRESULT STDMETHODCALLTYPE SaveCompleted(IStorage* storage) override;
+  HRESULT STDMETHODCALLTYPE HandsOffStorage() override;
+
+  // IDataObject (document.cpp): the panel's picture as an enhanced
+  // metafile and as a metafile picture, for documents and their caches.
+  HRESULT STDMETHODCALLTYPE GetData(FORMATETC* format, STGMEDIUM* medium) override;
+  HRESULT STDMETHODCALLTYPE GetDataHere(FORMATETC*, STGMEDIUM*) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE QueryGetData(FORMATETC* format) override;
+  HRESULT STDMETHODCALLTYPE GetCanonicalFormatEtc(FORMATETC* in, FORMATETC* out) override;
+  HRESULT STDMETHODCALLTYPE SetData(FORMATETC*, STGMEDIUM*, BOOL) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE EnumFormatEtc(DWORD direction, IEnumFORMATETC** out) override;
+  HRESULT STDMETHODCALLTYPE DAdvise(FORMATETC* format, DWORD flags, IAdviseSink* sink,
+                                    DWORD* cookie) override;
+  HRESULT STDMETHODCALLTYPE DUnadvise(DWORD cookie) override;
+  HRESULT STDMETHODCALLTYPE EnumDAdvise(IEnumSTATDATA** out) override;
+
+  // IQuickActivate (ole_control.cpp): site, view sink, event sink and
+  // ambient values in one call, as page hosts activate controls.
+  HRESULT STDMETHODCALLTYPE QuickActivate(QACONTAINER* container, QACONTROL* control) override;
+  HRESULT STDMETHODCALLTYPE SetContentExtent(LPSIZEL size) override;
+  HRESULT STDMETHODCALLTYPE GetContentExtent(LPSIZEL size) override;
+
   // IObjectSafety (ole_control.cpp)
   HRESULT STDMETHODCALLTYPE GetInterfaceSafetyOptions(REFIID iid, DWORD* supported,
                                                       DWORD* enabled) override;
@@ -170,6 +201,14 @@ class ClientControl final : public IClientDual,
   void ReadAmbient(DISPID id);
   // persist.cpp: a sane extent (HIMETRIC, positive, at most kMaxExtent).
   static bool ValidExtent(const SIZEL& size);
+  // in_place.cpp: shows only the part of the window inside `clip` (both
+  // in the host window's pixels).
+  void ApplyClip(const RECT& position, const RECT& clip);
+  // in_place.cpp: the extent follows the rectangle the host shows the
+  // control in, so GetExtent gives the size the host gave.
+  void ExtentFromRect(const RECT& rect);
+  // ole_control.cpp: whether QueryInterface gives `iid`.
+  bool Answers(REFIID iid);
   // in_place.cpp: a rectangle of a sane size (no side above kMaxSidePixels).
   static bool ValidRect(const RECT& rect);
 
@@ -208,13 +247,17 @@ class ClientControl final : public IClientDual,
   // its sinks.
   bool m_Released = false;
   std::unique_ptr<MessageWindow> m_Messages;
+  // The document's cache (IOleCache, IOleCache2, IOleCacheControl): the
+  // platform's data cache, aggregated; its non-delegating IUnknown.
+  IUnknown* m_Cache = nullptr;
+  ComRef<IStorage> m_Storage;  // the document's storage, between saves
+  ComRef<IDataAdviseHolder> m_DataAdvise;
 
   SIZEL m_Extent = kDesignExtent;
   bool m_Dirty = false;
   bool m_UserMode = true;
   LONG m_FrozenEvents = 0;
-  DWORD m_SafeForCaller = 0;
-  DWORD m_SafeForData = 0;
+  DWORD m_SafeOptions = 0;  // INTERFACESAFE_FOR_* a host has enabled
 
   ComRef<IOleClientSite> m_ClientSite;
   ComRef<IOleAdviseHolder> m_AdviseHolder;

@@ -67,6 +67,13 @@ ClientControl::ClientControl(std::unique_ptr<WindowsPanel> panel, ITypeInfo* int
   m_Panel->BusyChanged = [this](bool busy) {
     if (!busy && m_Window) m_Window->ReplayHeldInput();
   };
+  // The document's cache, aggregated: a control without one still works
+  // everywhere but in document hosts that cache pictures.
+  if (FAILED(::CreateDataCache(static_cast<IClientDual*>(this),
+                               ToPlatformGuid(identity::kClientClsid), IID_IUnknown,
+                               reinterpret_cast<void**>(&m_Cache)))) {
+    m_Cache = nullptr;
+  }
   // The first query runs from the host's message loop, not inside the
   // creation call: creation returns at once whatever the service does.
   // Without a window for it (the platform refused one) it runs at the
@@ -81,6 +88,12 @@ ClientControl::ClientControl(std::unique_ptr<WindowsPanel> panel, ITypeInfo* int
 
 ClientControl::~ClientControl() {
   m_Messages.reset();
+  if (m_Cache != nullptr) {
+    m_Cache->Release();
+    m_Cache = nullptr;
+  }
+  m_Storage.Reset();
+  m_DataAdvise.Reset();
   // The window goes before the panel it shows, and the panel (with what
   // it holds of the host: nothing past this point calls out) before the
   // host's objects; the module count drops last, once no member of this
@@ -136,8 +149,20 @@ HRESULT ClientControl::QueryInterface(REFIID iid, void** out) {
     *out = static_cast<IPersistStreamInit*>(this);
   } else if (IsEqualIID(iid, IID_IPersistPropertyBag)) {
     *out = static_cast<IPersistPropertyBag*>(this);
+  } else if (IsEqualIID(iid, IID_IPersistStorage)) {
+    *out = static_cast<IPersistStorage*>(this);
+  } else if (IsEqualIID(iid, IID_IDataObject)) {
+    *out = static_cast<IDataObject*>(this);
+  } else if (IsEqualIID(iid, IID_IQuickActivate)) {
+    *out = static_cast<IQuickActivate*>(this);
   } else if (IsEqualIID(iid, IID_IObjectSafety)) {
     *out = static_cast<IObjectSafety*>(this);
+  } else if (m_Cache != nullptr &&
+             (IsEqualIID(iid, IID_IOleCache) || IsEqualIID(iid, IID_IOleCache2) ||
+              IsEqualIID(iid, IID_IOleCacheControl))) {
+    // The aggregated cache's own interfaces (their references count on
+    // this object).
+    return m_Cache->QueryInterface(iid, out);
   } else {
     return E_NOINTERFACE;
   }

@@ -20,6 +20,10 @@ bool PaintFrame(HDC dc, const Image& frame, const RECT& bounds) {
   info.bmiHeader.biPlanes = 1;
   info.bmiHeader.biBitCount = 32;
   info.bmiHeader.biCompression = BI_RGB;
+  // Optional for BI_RGB, but an old-style metafile's recorder copies this
+  // many bytes of the picture into its record (none without it, and the
+  // record's playback then reads past its end).
+  info.bmiHeader.biSizeImage = static_cast<DWORD>(bits.size() * sizeof(bits[0]));
   // Nearest-pixel stretch, as the surface itself stretches pictures.
   const int old_mode = ::SetStretchBltMode(dc, COLORONCOLOR);
   const int lines = ::StretchDIBits(dc, bounds.left, bounds.top, bounds.right - bounds.left,

@@ -39,6 +39,7 @@ HRESULT ClientControl::InPlaceActivate(bool with_ui, LPCRECT position) {
   hr = m_InPlaceSite->GetWindowContext(m_Frame.Put(), m_UiWindow.Put(), &place, &clip,
                                        &frame_info);
   if (FAILED(hr) && position == nullptr) return hr;
+  if (FAILED(hr)) clip = *position;
   if (position != nullptr) place = *position;
 
   if (parent == nullptr || !::IsWindow(parent)) return E_UNEXPECTED;
@@ -67,6 +68,8 @@ HRESULT ClientControl::InPlaceActivate(bool with_ui, LPCRECT position) {
     ::ShowWindow(m_Window->Handle(), SW_SHOW);
   }
   m_Panel->Panel().Resize(SizeOf(place));
+  ApplyClip(place, clip);
+  ExtentFromRect(place);
   UpdateTimers();
   // A first query the host's loop has not run yet (no loop ran since
   // creation, or the message window was refused) is not left out.
@@ -128,7 +131,7 @@ HRESULT ClientControl::UIDeactivate() {
   });
 }
 
-HRESULT ClientControl::SetObjectRects(LPCRECT position, LPCRECT) {
+HRESULT ClientControl::SetObjectRects(LPCRECT position, LPCRECT clip) {
   return Guarded([&]() -> HRESULT {
     if (position == nullptr) return E_POINTER;
     if (!ValidRect(*position)) return E_INVALIDARG;
@@ -137,8 +140,10 @@ HRESULT ClientControl::SetObjectRects(LPCRECT position, LPCRECT) {
     m_Panel->Panel().Resize(SizeOf(*position));
     if (m_Window) {
       m_Window->MoveTo(*position);
+      ApplyClip(*position, clip != nullptr ? *clip : *position);
       m_Window->Refresh();
     }
+    ExtentFromRect(*position);
     return S_OK;
   });
 }
@@ -160,6 +165,41 @@ HRESULT ClientControl::TranslateAccelerator(LPMSG message) {
   });
 }
 
+void ClientControl::ApplyClip(const RECT& position, const RECT& clip) {
+  if (!m_Window) return;
+  RECT visible{};
+  ::IntersectRect(&visible, &position, &clip);  // empty when they do not meet
+  if (::EqualRect(&visible, &position)) {
+    ::SetWindowRgn(m_Window->Handle(), nullptr, TRUE);
+    return;
+  }
+  ::OffsetRect(&visible, -position.left, -position.top);
+  HRGN region = ::CreateRectRgnIndirect(&visible);
+  // Once set, the region is the window's: it frees it.
+  if (region != nullptr && !::SetWindowRgn(m_Window->Handle(), region, TRUE)) {
+    ::DeleteObject(region);
+  }
+}
+
+void ClientControl::ExtentFromRect(const RECT& rect) {
+  // HIMETRIC at the screen's resolution, as hosts convert both ways.
+  HDC screen = ::GetDC(nullptr);
+  const int dpi_x = screen != nullptr ? ::GetDeviceCaps(screen, LOGPIXELSX) : 96;
+  const int dpi_y = screen != nullptr ? ::GetDeviceCaps(screen, LOGPIXELSY) : 96;
+  if (screen != nullptr) ::ReleaseDC(nullptr, screen);
+  if (dpi_x <= 0 || dpi_y <= 0) return;
+  const Size shown = SizeOf(rect);
+  // An extent the host set that rounds to the same pixels stays as set.
+  if (::MulDiv(m_Extent.cx, dpi_x, 2540) == shown.Width &&
+      ::MulDiv(m_Extent.cy, dpi_y, 2540) == shown.Height) {
+    return;
+  }
+  const SIZEL extent{::MulDiv(shown.Width, 2540, dpi_x), ::MulDiv(shown.Height, 2540, dpi_y)};
+  if (!ValidExtent(extent)) return;
+  m_Extent = extent;
+  m_Dirty = true;
+}
+
 void ClientControl::UpdateTimers() {
   m_Panel->Timers().Attach(m_Window && m_UserMode ? m_Window->Handle() : nullptr);
 }
@@ -168,6 +208,7 @@ void ClientControl::PanelChanged() {
   if (m_Window) m_Window->Refresh();
   if (m_Released) return;
   const SelfHold hold(*this);
+  if (m_DataAdvise) m_DataAdvise->SendOnDataChange(static_cast<IDataObject*>(this), 0, 0);
   if (m_ViewSink && (m_ViewAspects & DVASPECT_CONTENT) != 0) {
     const ComRef<IAdviseSink> sink = m_ViewSink;
     if ((m_ViewFlags & ADVF_ONLYONCE) != 0) m_ViewSink.Reset();

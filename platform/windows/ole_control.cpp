@@ -106,38 +106,76 @@ HRESULT ClientControl::FreezeEvents(BOOL freeze) {
   return S_OK;
 }
 
-namespace {
-// Scripts reach only DisplayTime and DeCrypt, and neither sets the clock;
-// loading reads nothing but the extent.
-DWORD SafeOptionsFor(REFIID iid) {
-  if (IsEqualIID(iid, IID_IDispatch) || IsEqualIID(iid, ToPlatformGuid(identity::kClientIid))) {
-    return INTERFACESAFE_FOR_UNTRUSTED_CALLER;
+HRESULT ClientControl::QuickActivate(QACONTAINER* container, QACONTROL* control) {
+  if (container == nullptr || control == nullptr) return E_POINTER;
+  if (container->cbSize < sizeof(QACONTAINER) || control->cbSize < sizeof(QACONTROL)) {
+    return E_INVALIDARG;
   }
-  if (IsEqualIID(iid, IID_IPersistStreamInit) || IsEqualIID(iid, IID_IPersistPropertyBag) ||
-      IsEqualIID(iid, IID_IPersist)) {
-    return INTERFACESAFE_FOR_UNTRUSTED_DATA;
-  }
-  return 0;
+  return Guarded([&]() -> HRESULT {
+    const SelfHold hold(*this);
+    // What a host would otherwise do in several calls: the site (which
+    // reads the ambient values its dispatch offers), the view's sink and
+    // the event sink; then the ambient values the container passed here.
+    HRESULT hr = SetClientSite(container->pClientSite);
+    if (FAILED(hr)) return hr;
+    if (container->pAdviseSink != nullptr) {
+      hr = SetAdvise(DVASPECT_CONTENT, 0, container->pAdviseSink);
+      if (FAILED(hr)) return hr;
+    }
+    DWORD event_cookie = 0;
+    if (container->pUnkEventSink != nullptr) {
+      m_Events.Advise(container->pUnkEventSink, &event_cookie);
+    }
+    m_UserMode = (container->dwAmbientFlags & QACONTAINER_USERMODE) != 0;
+    UpdateTimers();
+    *control = QACONTROL{};
+    control->cbSize = sizeof(QACONTROL);
+    control->dwMiscStatus = identity::kClientMiscStatus;
+    control->dwViewStatus = VIEWSTATUS_OPAQUE;
+    control->dwEventCookie = event_cookie;
+    control->dwPropNotifyCookie = 0;  // no bindable properties
+    control->dwPointerActivationPolicy = 0;
+    return S_OK;
+  });
 }
+
+HRESULT ClientControl::SetContentExtent(LPSIZEL size) { return SetExtent(DVASPECT_CONTENT, size); }
+
+HRESULT ClientControl::GetContentExtent(LPSIZEL size) { return GetExtent(DVASPECT_CONTENT, size); }
+
+// Safety is a property of the whole object, not of the interface a host
+// happens to ask about (page hosts ask for initialisation on IDispatch, for
+// scripting on the control's own interface, ...), and holds on the same
+// grounds for every one it answers: scripts reach only DisplayTime and
+// DeCrypt, neither of which sets the clock, and initialisation reads
+// nothing but the extent (a page cannot set the service address: it is
+// the machine's setting, no stored property). So both options are offered
+// on every interface the object has; one it lacks is E_NOINTERFACE.
+namespace {
+constexpr DWORD kSafeOptions = INTERFACESAFE_FOR_UNTRUSTED_CALLER | INTERFACESAFE_FOR_UNTRUSTED_DATA;
 }  // namespace
+
+bool ClientControl::Answers(REFIID iid) {
+  void* probe = nullptr;
+  if (FAILED(QueryInterface(iid, &probe)) || probe == nullptr) return false;
+  Release();
+  return true;
+}
 
 HRESULT ClientControl::GetInterfaceSafetyOptions(REFIID iid, DWORD* supported, DWORD* enabled) {
   if (supported == nullptr || enabled == nullptr) return E_POINTER;
-  *supported = SafeOptionsFor(iid);
-  if (*supported == 0) {
-    *enabled = 0;
-    return E_NOINTERFACE;
-  }
-  *enabled = (*supported == INTERFACESAFE_FOR_UNTRUSTED_CALLER ? m_SafeForCaller : m_SafeForData);
+  *supported = 0;
+  *enabled = 0;
+  if (!Answers(iid)) return E_NOINTERFACE;
+  *supported = kSafeOptions;
+  *enabled = m_SafeOptions;
   return S_OK;
 }
 
 HRESULT ClientControl::SetInterfaceSafetyOptions(REFIID iid, DWORD mask, DWORD enabled) {
-  const DWORD supported = SafeOptionsFor(iid);
-  if (supported == 0) return E_NOINTERFACE;
-  if ((mask & ~supported) != 0) return E_FAIL;
-  DWORD& kept = supported == INTERFACESAFE_FOR_UNTRUSTED_CALLER ? m_SafeForCaller : m_SafeForData;
-  kept = (kept & ~mask) | (enabled & mask);
+  if (!Answers(iid)) return E_NOINTERFACE;
+  if ((mask & ~kSafeOptions) != 0) return E_FAIL;
+  m_SafeOptions = (m_SafeOptions & ~mask) | (enabled & mask);
   return S_OK;
 }
 

@@ -20,7 +20,18 @@
 //               library's message in the error information;
 //   stream      version-1 and a later build's longer stream records load,
 //               damaged ones are refused; a bad bag value is skipped and
-//               logged.
+//               logged;
+//   document    OleCreate with OLERENDER_DRAW into a storage, OleRun, the
+//               cache, OleDraw against IViewObject::Draw, the picture as
+//               an enhanced metafile and a metafile picture, OleSave,
+//               OleLoad and OleDraw again;
+//   quick       IQuickActivate: site, view sink and extent in one call;
+//   safety      safety options on IDispatch and every other interface, and
+//               nothing a page reaches sets the service address;
+//   tab         TranslateAccelerator: Tab and Shift+Tab through the four
+//               parts, then the host's;
+//   clip        SetObjectRects clips the window; GetExtent follows the
+//               host's rectangle.
 // After each case DllCanUnloadNow must say S_OK. The service address comes
 // from BORVANE_SERVICE_URL as the control reads it; `hung` and `cancel`
 // set it to a listener of their own. Prints each failed check; exits 1
@@ -32,8 +43,10 @@
 #include <ocidl.h>
 #include <olectl.h>
 #include <oleidl.h>
+#include <objsafe.h>
 
 #include <chrono>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <functional>
@@ -125,20 +138,21 @@ class SilentService {
 // The site of one embedded control: client site, in-place site in a
 // parent window of the panel's size, and advise sink. With
 // ReleaseInDeactivate it lets go of the control inside OnInPlaceDeactivate.
-class Site final : public IOleClientSite, public IOleInPlaceSite, public IAdviseSink {
+class Site final : public IOleClientSite, public IOleInPlaceSite, public IAdviseSinkEx {
  public:
   HWND Parent = nullptr;
   IUnknown* Control = nullptr;  // the site's own reference, when it keeps one
   bool ReleaseInDeactivate = false;
   int Closed = 0;
+  int ViewChanges = 0;
 
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
     if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IOleClientSite)) {
       *out = static_cast<IOleClientSite*>(this);
     } else if (IsEqualIID(iid, IID_IOleWindow) || IsEqualIID(iid, IID_IOleInPlaceSite)) {
       *out = static_cast<IOleInPlaceSite*>(this);
-    } else if (IsEqualIID(iid, IID_IAdviseSink)) {
-      *out = static_cast<IAdviseSink*>(this);
+    } else if (IsEqualIID(iid, IID_IAdviseSink) || IsEqualIID(iid, IID_IAdviseSinkEx)) {
+      *out = static_cast<IAdviseSinkEx*>(this);
     } else {
       *out = nullptr;
       return E_NOINTERFACE;
@@ -203,10 +217,11 @@ class Site final : public IOleClientSite, public IOleInPlaceSite, public IAdvise
 
   // IAdviseSink
   void STDMETHODCALLTYPE OnDataChange(FORMATETC*, STGMEDIUM*) override {}
-  void STDMETHODCALLTYPE OnViewChange(DWORD, LONG) override {}
+  void STDMETHODCALLTYPE OnViewChange(DWORD, LONG) override { ++ViewChanges; }
   void STDMETHODCALLTYPE OnRename(IMoniker*) override {}
   void STDMETHODCALLTYPE OnSave() override {}
   void STDMETHODCALLTYPE OnClose() override { ++Closed; }
+  void STDMETHODCALLTYPE OnViewStatusChange(DWORD) override {}
 
  private:
   ULONG m_References = 0;
@@ -617,6 +632,7 @@ class TextBag final : public IPropertyBag, public IErrorLog {
  public:
   std::map<std::wstring, std::wstring> Values;
   std::vector<std::wstring> Logged;
+  std::vector<std::wstring> Asked;
 
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void** out) override {
     *out = nullptr;
@@ -625,6 +641,7 @@ class TextBag final : public IPropertyBag, public IErrorLog {
   ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
   ULONG STDMETHODCALLTYPE Release() override { return 1; }
   HRESULT STDMETHODCALLTYPE Read(LPCOLESTR name, VARIANT* value, IErrorLog*) override {
+    Asked.emplace_back(name);
     const auto found = Values.find(name);
     if (found == Values.end()) return E_INVALIDARG;
     VARIANT text;
@@ -727,6 +744,353 @@ void CaseStream() {
   control->Release();
 }
 
+// The picture `draw` paints into a white 353 x 167 bitmap, a pixel each.
+using Picture = std::vector<std::uint32_t>;
+Picture Drawn(const std::function<void(HDC, const RECT&)>& draw) {
+  BITMAPINFO info{};
+  info.bmiHeader.biSize = sizeof(info.bmiHeader);
+  info.bmiHeader.biWidth = 353;
+  info.bmiHeader.biHeight = -167;
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  info.bmiHeader.biCompression = BI_RGB;
+  HDC dc = ::CreateCompatibleDC(nullptr);
+  void* bits = nullptr;
+  HBITMAP bitmap = ::CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  Picture pixels;
+  if (bitmap != nullptr && bits != nullptr) {
+    HGDIOBJ old = ::SelectObject(dc, bitmap);
+    ::PatBlt(dc, 0, 0, 353, 167, WHITENESS);
+    draw(dc, RECT{0, 0, 353, 167});
+    ::GdiFlush();
+    const auto* first = static_cast<const std::uint32_t*>(bits);
+    pixels.assign(first, first + 353 * 167);
+    ::SelectObject(dc, old);
+    ::DeleteObject(bitmap);
+  }
+  ::DeleteDC(dc);
+  return pixels;
+}
+Picture DrawnByView(IUnknown* control) {
+  IViewObject* view = As<IViewObject>(control, IID_IViewObject);
+  if (view == nullptr) return {};
+  Picture pixels = Drawn([&](HDC dc, const RECT& rect) {
+    const RECTL bounds{rect.left, rect.top, rect.right, rect.bottom};
+    CHECK(view->Draw(DVASPECT_CONTENT, -1, nullptr, nullptr, nullptr, dc, &bounds, nullptr,
+                     nullptr, 0) == S_OK);
+  });
+  view->Release();
+  return pixels;
+}
+// Share of pixels two pictures have alike, 0..1.
+double Alike(const Picture& a, const Picture& b) {
+  if (a.empty() || a.size() != b.size()) return 0;
+  std::size_t same = 0;
+  for (std::size_t i = 0; i < a.size(); ++i) same += (a[i] & 0xFFFFFFu) == (b[i] & 0xFFFFFFu);
+  return static_cast<double>(same) / static_cast<double>(a.size());
+}
+// Whether a picture shows more than one colour (the panel, not a blank).
+bool Painted(const Picture& picture) {
+  for (std::uint32_t pixel : picture) {
+    if ((pixel & 0xFFFFFFu) != (picture[0] & 0xFFFFFFu)) return true;
+  }
+  return false;
+}
+
+// A document host: OleCreate with OLERENDER_DRAW into a storage, OleRun,
+// OleDraw, the picture as data, OleSave, OleLoad and OleDraw again.
+void CaseDocument() {
+  ILockBytes* bytes = nullptr;
+  IStorage* storage = nullptr;
+  CHECK(SUCCEEDED(::CreateILockBytesOnHGlobal(nullptr, TRUE, &bytes)));
+  CHECK(SUCCEEDED(::StgCreateDocfileOnILockBytes(
+      bytes, STGM_CREATE | STGM_READWRITE | STGM_SHARE_EXCLUSIVE, 0, &storage)));
+  if (storage == nullptr) return;
+  // OleCreate and OleLoad create by class: the class object, registered
+  // for this process (this step runs without the library's registration).
+  const CLSID clsid = borvane::ToPlatformGuid(borvane::identity::kClientClsid);
+  DWORD registration = 0;
+  if (IClassFactory* factory = Factory()) {
+    CHECK(SUCCEEDED(::CoRegisterClassObject(clsid, factory, CLSCTX_INPROC_SERVER,
+                                            REGCLS_MULTIPLEUSE, &registration)));
+    factory->Release();
+  }
+  Site site;
+  site.Parent = NewParent();
+  IOleObject* object = nullptr;
+  const HRESULT created = ::OleCreate(clsid, IID_IOleObject, OLERENDER_DRAW, nullptr, &site,
+                                      storage, reinterpret_cast<void**>(&object));
+  if (FAILED(created)) std::printf("  OleCreate: 0x%08lX\n", static_cast<unsigned long>(created));
+  CHECK(created == S_OK && object != nullptr);
+  if (object == nullptr) {
+    storage->Release();
+    bytes->Release();
+    ::CoRevokeClassObject(registration);
+    ::DestroyWindow(site.Parent);
+    return;
+  }
+  CHECK(::OleRun(object) == S_OK);
+  // The document's cache holds the drawing OleCreate asked for.
+  if (auto* cache = As<IOleCache>(object, IID_IOleCache)) {
+    IEnumSTATDATA* entries = nullptr;
+    STATDATA entry{};
+    CHECK(SUCCEEDED(cache->EnumCache(&entries)) && entries != nullptr &&
+          entries->Next(1, &entry, nullptr) == S_OK);
+    if (entry.pAdvSink != nullptr) entry.pAdvSink->Release();
+    if (entries != nullptr) entries->Release();
+    cache->Release();
+  } else {
+    CHECK(!"IOleCache");
+  }
+  const Picture by_view = DrawnByView(object);
+  const Picture by_ole = Drawn([&](HDC dc, const RECT& rect) {
+    CHECK(::OleDraw(object, DVASPECT_CONTENT, dc, &rect) == S_OK);
+  });
+  CHECK(Painted(by_view) && Alike(by_ole, by_view) == 1.0);
+  // The picture as data, played back, is the drawn one.
+  if (auto* data = As<IDataObject>(object, IID_IDataObject)) {
+    FORMATETC enhanced{CF_ENHMETAFILE, nullptr, DVASPECT_CONTENT, -1, TYMED_ENHMF};
+    STGMEDIUM medium{};
+    CHECK(data->GetData(&enhanced, &medium) == S_OK && medium.tymed == TYMED_ENHMF);
+    const Picture played = Drawn([&](HDC dc, const RECT& rect) {
+      CHECK(::PlayEnhMetaFile(dc, medium.hEnhMetaFile, &rect) != FALSE);
+    });
+    ::ReleaseStgMedium(&medium);
+    std::printf("  enhanced metafile alike %.4f, ", Alike(played, by_view));
+    CHECK(Alike(played, by_view) > 0.99);
+    FORMATETC old_style{CF_METAFILEPICT, nullptr, DVASPECT_CONTENT, -1, TYMED_MFPICT};
+    medium = STGMEDIUM{};
+    CHECK(data->GetData(&old_style, &medium) == S_OK && medium.tymed == TYMED_MFPICT);
+    SIZEL extent{};
+    object->GetExtent(DVASPECT_CONTENT, &extent);
+    const Picture old_played = Drawn([&](HDC dc, const RECT& rect) {
+      const auto* picture = static_cast<const METAFILEPICT*>(::GlobalLock(medium.hMetaFilePict));
+      CHECK(picture != nullptr && picture->mm == MM_ANISOTROPIC && picture->xExt == extent.cx &&
+            picture->yExt == extent.cy);
+      if (picture == nullptr) return;
+      ::SetMapMode(dc, MM_ANISOTROPIC);
+      ::SetViewportExtEx(dc, rect.right, rect.bottom, nullptr);
+      CHECK(::PlayMetaFile(dc, picture->hMF) != FALSE);
+      ::GlobalUnlock(medium.hMetaFilePict);
+    });
+    ::ReleaseStgMedium(&medium);
+    std::printf("metafile picture alike %.4f\n", Alike(old_played, by_view));
+    CHECK(Alike(old_played, by_view) > 0.99);
+    FORMATETC bitmap{CF_BITMAP, nullptr, DVASPECT_CONTENT, -1, TYMED_GDI};
+    CHECK(data->QueryGetData(&bitmap) == DV_E_FORMATETC);
+    data->Release();
+  }
+  // Saved with an extent of the host's, loaded into a new control.
+  SIZEL stored{7000, 3000};
+  CHECK(object->SetExtent(DVASPECT_CONTENT, &stored) == S_OK);
+  if (auto* persist = As<IPersistStorage>(object, IID_IPersistStorage)) {
+    const HRESULT saved = ::OleSave(persist, storage, TRUE);
+    if (FAILED(saved)) std::printf("  OleSave: 0x%08lX\n", static_cast<unsigned long>(saved));
+    CHECK(saved == S_OK);
+    CHECK(persist->SaveCompleted(nullptr) == S_OK);
+    persist->Release();
+  }
+  Finish(nullptr, object);
+  IOleObject* loaded = nullptr;
+  const HRESULT load = ::OleLoad(storage, IID_IOleObject, &site, reinterpret_cast<void**>(&loaded));
+  if (FAILED(load)) std::printf("  OleLoad: 0x%08lX\n", static_cast<unsigned long>(load));
+  CHECK(load == S_OK && loaded != nullptr);
+  if (loaded != nullptr) {
+    SIZEL extent{};
+    loaded->GetExtent(DVASPECT_CONTENT, &extent);
+    CHECK(extent.cx == 7000 && extent.cy == 3000);
+    const Picture again = Drawn([&](HDC dc, const RECT& rect) {
+      CHECK(::OleDraw(loaded, DVASPECT_CONTENT, dc, &rect) == S_OK);
+    });
+    CHECK(Painted(again) && Alike(again, DrawnByView(loaded)) == 1.0);
+    Finish(nullptr, loaded);
+  }
+  storage->Release();
+  bytes->Release();
+  ::CoRevokeClassObject(registration);
+  CHECK(site.References() == 0);
+  ::DestroyWindow(site.Parent);
+}
+
+// A page host's activation: IQuickActivate in one call.
+void CaseQuick() {
+  IUnknown* control = Create();
+  auto* quick = As<IQuickActivate>(control, IID_IQuickActivate);
+  IOleObject* object = As<IOleObject>(control, IID_IOleObject);
+  CHECK(quick != nullptr && object != nullptr);
+  if (quick == nullptr || object == nullptr) return;
+  Site site;
+  site.Parent = NewParent();
+  QACONTAINER container{};
+  container.cbSize = sizeof(container);
+  container.pClientSite = &site;
+  container.pAdviseSink = &site;
+  container.dwAmbientFlags = QACONTAINER_USERMODE;
+  QACONTROL answer{};
+  answer.cbSize = sizeof(answer);
+  CHECK(quick->QuickActivate(&container, &answer) == S_OK);
+  DWORD status = 0;
+  object->GetMiscStatus(DVASPECT_CONTENT, &status);
+  CHECK(status != 0 && answer.dwMiscStatus == status);
+  IOleClientSite* kept = nullptr;
+  CHECK(object->GetClientSite(&kept) == S_OK && kept == &site);
+  if (kept != nullptr) kept->Release();
+  SIZEL extent{8000, 3000};
+  SIZEL read{};
+  CHECK(quick->SetContentExtent(&extent) == S_OK);
+  CHECK(quick->GetContentExtent(&read) == S_OK && read.cx == 8000 && read.cy == 3000);
+  // Activated, it paints and tells the view sink the host passed.
+  RECT place{0, 0, 353, 167};
+  CHECK(object->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, &site, 0, site.Parent, &place) == S_OK);
+  CHECK(PumpUntil(3000, [&] { return site.ViewChanges > 0; }));
+  quick->Release();
+  Finish(control, object);
+  CHECK(site.References() == 0);
+  ::DestroyWindow(site.Parent);
+}
+
+// Safety options on every interface a page host asks about, on the same
+// grounds: scripts reach only DisplayTime and DeCrypt, pages set only the
+// extent.
+void CaseSafety() {
+  IUnknown* control = Create();
+  auto* safety = As<IObjectSafety>(control, IID_IObjectSafety);
+  CHECK(safety != nullptr);
+  if (safety == nullptr) return;
+  constexpr DWORD kBoth = INTERFACESAFE_FOR_UNTRUSTED_CALLER | INTERFACESAFE_FOR_UNTRUSTED_DATA;
+  CHECK(safety->SetInterfaceSafetyOptions(IID_IDispatch, INTERFACESAFE_FOR_UNTRUSTED_DATA,
+                                          INTERFACESAFE_FOR_UNTRUSTED_DATA) == S_OK);
+  CHECK(safety->SetInterfaceSafetyOptions(IID_IDispatch, INTERFACESAFE_FOR_UNTRUSTED_CALLER,
+                                          INTERFACESAFE_FOR_UNTRUSTED_CALLER) == S_OK);
+  const IID asked[] = {IID_IDispatch, borvane::ToPlatformGuid(borvane::identity::kClientIid),
+                       IID_IPersistPropertyBag, IID_IPersistStreamInit, IID_IPersistStorage,
+                       IID_IUnknown};
+  for (const IID& iid : asked) {
+    DWORD supported = 0;
+    DWORD enabled = 0;
+    CHECK(safety->GetInterfaceSafetyOptions(iid, &supported, &enabled) == S_OK &&
+          supported == kBoth && enabled == kBoth);
+  }
+  CHECK(safety->SetInterfaceSafetyOptions(IID_IOleLink, INTERFACESAFE_FOR_UNTRUSTED_DATA,
+                                          INTERFACESAFE_FOR_UNTRUSTED_DATA) == E_NOINTERFACE);
+  CHECK(safety->SetInterfaceSafetyOptions(IID_IDispatch, INTERFACE_USES_DISPEX,
+                                          INTERFACE_USES_DISPEX) == E_FAIL);
+  safety->Release();
+  // No member a script could set the service address with, and a page's
+  // params are read for the extent only.
+  if (IDispatch* dispatch = As<IDispatch>(control, IID_IDispatch)) {
+    for (const wchar_t* name : {L"ServiceUrl", L"Url", L"Service", L"Server"}) {
+      LPOLESTR asked_name = const_cast<LPOLESTR>(name);
+      DISPID id = 0;
+      CHECK(FAILED(dispatch->GetIDsOfNames(IID_NULL, &asked_name, 1, LOCALE_USER_DEFAULT, &id)));
+    }
+    dispatch->Release();
+  }
+  if (auto* bag_persist = As<IPersistPropertyBag>(control, IID_IPersistPropertyBag)) {
+    TextBag page;
+    page.Values[L"ServiceUrl"] = L"http://192.0.2.1/";
+    page.Values[L"Url"] = L"http://192.0.2.1/";
+    page.Values[L"_ExtentX"] = L"5000";
+    CHECK(bag_persist->Load(&page, &page) == S_OK);
+    for (const std::wstring& name : page.Asked) CHECK(name.rfind(L"_Extent", 0) == 0);
+    bag_persist->Release();
+  }
+  control->Release();
+}
+
+// Tab and Shift+Tab in a host that pre-translates keys: four stops (two
+// buttons, two check boxes), then the key is the host's.
+void CaseTab() {
+  IUnknown* control = Create();
+  IOleObject* object = As<IOleObject>(control, IID_IOleObject);
+  CHECK(object != nullptr);
+  if (object == nullptr) return;
+  Site site;
+  site.Parent = NewParent();
+  const HWND window = Activate(object, site);
+  auto* active = As<IOleInPlaceActiveObject>(control, IID_IOleInPlaceActiveObject);
+  CHECK(active != nullptr);
+  if (active != nullptr) {
+    BYTE keys[256] = {};
+    const Picture unfocused = DrawnByView(control);
+    int focus_shown = 0;
+    for (const bool shift : {false, true}) {
+      keys[VK_SHIFT] = shift ? 0x80 : 0;
+      ::SetKeyboardState(keys);
+      std::string stops;
+      for (int press = 0; press < 5; ++press) {
+        MSG tab{window, WM_KEYDOWN, VK_TAB, 0, 0, {0, 0}};
+        const HRESULT hr = active->TranslateAccelerator(&tab);
+        stops += hr == S_OK ? 'S' : (hr == S_FALSE ? '-' : '?');
+        if (!shift && hr == S_OK && Alike(DrawnByView(control), unfocused) < 1.0) ++focus_shown;
+      }
+      std::printf("  %s: %s\n", shift ? "Shift+Tab" : "Tab", stops.c_str());
+      CHECK(stops == "SSSS-");
+    }
+    keys[VK_SHIFT] = 0;
+    ::SetKeyboardState(keys);
+    // The check boxes, at least, show where the focus is.
+    CHECK(focus_shown >= 2);
+    MSG letter{window, WM_KEYDOWN, 'A', 0, 0, {0, 0}};
+    CHECK(active->TranslateAccelerator(&letter) == S_FALSE);
+    active->Release();
+  }
+  Finish(control, object);
+  ::DestroyWindow(site.Parent);
+}
+
+// SetObjectRects: the clip rectangle cuts the window; the extent follows
+// the size the host gives.
+void CaseClip() {
+  IUnknown* control = Create();
+  IOleObject* object = As<IOleObject>(control, IID_IOleObject);
+  CHECK(object != nullptr);
+  if (object == nullptr) return;
+  Site site;
+  site.Parent = NewParent();
+  const HWND window = Activate(object, site);
+  auto* in_place = As<IOleInPlaceObject>(control, IID_IOleInPlaceObject);
+  CHECK(in_place != nullptr);
+  if (in_place != nullptr) {
+    HRGN region = ::CreateRectRgn(0, 0, 0, 0);
+    const auto window_region = [&](RECT* box) {
+      const int kind = ::GetWindowRgn(window, region);
+      if (kind != ERROR) ::GetRgnBox(region, box);
+      return kind;
+    };
+    RECT box{};
+    const RECT place{20, 10, 373, 177};
+    const RECT clip{0, 0, 120, 60};
+    CHECK(in_place->SetObjectRects(&place, &clip) == S_OK);
+    CHECK(window_region(&box) == SIMPLEREGION && box.left == 0 && box.top == 0 &&
+          box.right == 100 && box.bottom == 50);
+    const RECT everything{-100, -100, 2000, 2000};
+    CHECK(in_place->SetObjectRects(&place, &everything) == S_OK);
+    CHECK(window_region(&box) == ERROR);  // no region: all of it shows
+    ::DeleteObject(region);
+
+    HDC screen = ::GetDC(nullptr);
+    const int dpi_x = ::GetDeviceCaps(screen, LOGPIXELSX);
+    const int dpi_y = ::GetDeviceCaps(screen, LOGPIXELSY);
+    ::ReleaseDC(nullptr, screen);
+    const RECT larger{0, 0, 400, 200};
+    CHECK(in_place->SetObjectRects(&larger, &larger) == S_OK);
+    SIZEL extent{};
+    object->GetExtent(DVASPECT_CONTENT, &extent);
+    std::printf("  400 x 200 px at %d dpi: extent %ld x %ld\n", dpi_x, extent.cx, extent.cy);
+    CHECK(extent.cx == ::MulDiv(400, 2540, dpi_x) && extent.cy == ::MulDiv(200, 2540, dpi_y));
+    // An extent of the host's own that rounds to the same pixels stays.
+    SIZEL rounded{extent.cx + 1, extent.cy};
+    CHECK(object->SetExtent(DVASPECT_CONTENT, &rounded) == S_OK);
+    CHECK(in_place->SetObjectRects(&larger, &larger) == S_OK);
+    object->GetExtent(DVASPECT_CONTENT, &extent);
+    CHECK(extent.cx == rounded.cx && extent.cy == rounded.cy);
+    in_place->Release();
+  }
+  Finish(control, object);
+  ::DestroyWindow(site.Parent);
+}
+
 struct Case {
   const char* Name;
   void (*Run)();
@@ -735,7 +1099,8 @@ constexpr Case kCases[] = {
     {"hung", &CaseHung},       {"cancel", &CaseCancel},         {"ticks", &CaseTicks},
     {"rects", &CaseRects},     {"release", &CaseRelease},       {"reactivate", &CaseReactivate},
     {"lock", &CaseLock},       {"decrypt", &CaseDecrypt},       {"boundary", &CaseBoundary},
-    {"stream", &CaseStream},
+    {"stream", &CaseStream},   {"document", &CaseDocument},     {"quick", &CaseQuick},
+    {"safety", &CaseSafety},   {"tab", &CaseTab},               {"clip", &CaseClip},
 };
 
 }  // namespace
