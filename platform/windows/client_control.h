@@ -4,12 +4,15 @@
 // description of it), class information, the empty event interface, and
 // the control protocol: embedding (IOleObject), in-place activation in a
 // window of its own, drawing into any DC (IViewObject2), ambient values
-// (IOleControl), persistence of its extent to streams and property bags,
-// and its safety declaration for script and page hosts.
+// (IOleControl), quick activation for page hosts (IQuickActivate),
+// persistence of its extent to streams, property bags and document
+// storages, its picture as data (IDataObject) with the platform's data
+// cache aggregated (IOleCache), and its safety declaration for script and
+// page hosts. No C++ exception leaves any of its methods (com_boundary.h).
 //
 // The methods are spread over files by interface group: com_client.cpp
 // (identity and dispatch), ole_object.cpp, in_place.cpp, view_object.cpp,
-// persist.cpp and ole_control.cpp.
+// persist.cpp, document.cpp and ole_control.cpp.
 
 #include <windows.h>
 #include <objsafe.h>
