@@ -26,5 +26,10 @@ TEST(Utf8, EachByteOfAMalformedSequenceDecodesToOneReplacement) {
   }
 }
 
+TEST(Utf8, EveryControlCharacterIsWrittenVisibly) {
+  EXPECT_EQ(EscapeControls(std::string_view("a\0\n\r\t\x1b[2J\x7f\xc2\x9b\xc2\xa0\xff", 15)),
+            "a\\0\\n\\r\\t\\x1b[2J\\x7f\\u009b\u00a0\uFFFD");
+}
+
 }  // namespace
 }  // namespace borvane
