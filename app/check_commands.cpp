@@ -96,7 +96,8 @@ int RunCheck(const CheckOptions& options, bool set_clock) {
     return 1;
   }
   if (clock.Result == 0) {
-    std::fprintf(stderr, "borvane set: the clock was not set: the system refused\n");
+    std::fprintf(stderr, "borvane set: the clock was not set: the system refused (%s)\n",
+                 real_clock.LastError().c_str());
     return 1;
   }
   return 0;

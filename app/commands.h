@@ -6,6 +6,7 @@
 
 #include <cstdio>
 #include <exception>
+#include <string>
 
 #include "container/utf8.h"
 
@@ -33,16 +34,26 @@ int HandOver(const char* program, char** argv);
 bool NeedsEmbeddedService(int argc, char** argv);
 
 // Parses argv and runs the chosen command. Gives the process exit status:
-// CLI11's own for --help and usage errors, 1 (after one line on stderr,
-// its control characters escaped: the message may quote the service) for
-// an error that leaves a command, else what the command left.
+// CLI11's own for --help, 2 for a usage error (a bad option or value), 1
+// for an error that leaves a command, else what the command left. Errors
+// are one line on stderr, control characters escaped (a message may quote
+// the service or what was typed).
+inline constexpr int kUsageStatus = 2;
 inline int ParseAndRun(CLI::App& app, int argc, char** argv, const int& status) {
   app.require_subcommand(1);
   app.fallthrough(false);
   try {
     app.parse(argc, argv);
-  } catch (const CLI::ParseError& e) {
+  } catch (const CLI::Success& e) {  // --help
     return app.exit(e);
+  } catch (const CLI::ParseError& e) {
+    std::string message = e.what();
+    // CLI11 only says that a command is missing when the one typed is unknown.
+    if (app.get_subcommands().empty() && argc > 1 && argv[1][0] != '-') {
+      message = "unknown command \"" + std::string(argv[1]) + "\"";
+    }
+    std::fprintf(stderr, "borvane: %s\n", EscapeControls(message).c_str());
+    return kUsageStatus;
   } catch (const std::exception& e) {
     std::fprintf(stderr, "borvane: %s\n", EscapeControls(e.what()).c_str());
     return 1;

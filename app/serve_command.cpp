@@ -5,10 +5,12 @@
 #include <sys/resource.h>
 
 #include <atomic>
+#include <charconv>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <pthread.h>
+#include <string_view>
 #include <thread>
 
 #include "app/commands.h"
@@ -68,6 +70,38 @@ std::chrono::milliseconds Milliseconds(double seconds) {
   return std::chrono::milliseconds(static_cast<std::int64_t>(seconds * 1000));
 }
 
+// Reads the number that is all of `text` (a leading '+' allowed):
+// invalid_argument when it is no such number, result_out_of_range when it
+// does not fit.
+template <class Number>
+std::errc ReadWhole(std::string_view text, Number& value) {
+  if (text.size() > 1 && text[0] == '+' && text[1] != '-') text.remove_prefix(1);
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (end != text.data() + text.size()) return std::errc::invalid_argument;
+  return error;
+}
+
+// Checked on the text as typed, before CLI11 converts it, so a refusal
+// quotes what was typed (a value too large for 64 bits would otherwise be
+// quoted as the largest that fits). CLI11 puts the option's name in front.
+std::string CheckOffset(const std::string& text) {
+  std::int64_t value = 0;
+  const std::errc error = ReadWhole(text, value);
+  if (error == std::errc::invalid_argument) {
+    return "must be a whole number of milliseconds, got \"" + text + "\"";
+  }
+  if (error == std::errc() && value >= -kMaxOffsetMs && value <= kMaxOffsetMs) return {};
+  return text + " ms is beyond 100 years either way (at most " + std::to_string(kMaxOffsetMs) + " ms)";
+}
+
+// Deadlines in seconds: at least a millisecond (shorter rounds to none) and
+// at most a day, which also keeps the milliseconds well inside 64 bits.
+std::string CheckSeconds(const std::string& text) {
+  double seconds = 0;
+  if (ReadWhole(text, seconds) == std::errc() && seconds >= 0.001 && seconds <= 86400) return {};
+  return "must be from 0.001 to 86400 seconds, got \"" + text + "\"";
+}
+
 int Serve(const ServeOptions& options) {
   const ListenAddress address = ParseListen(options.listen);
   RaiseDescriptorLimit();
@@ -99,9 +133,12 @@ int Serve(const ServeOptions& options) {
     return 1;
   }
   const std::string scheme = options.tls_cert.empty() ? "http" : "https";
+  // An IPv6 address is bracketed in a URL, or its colons read as the port's.
+  const std::string host =
+      address.host.find(':') == std::string::npos ? address.host : "[" + address.host + "]";
   std::printf("borvane: serving Beijing time on %s://%s:%d/times/nolvera.aspx (clock offset %lld ms); "
               "Ctrl-C stops\n",
-              scheme.c_str(), address.host.c_str(), service.Port(),
+              scheme.c_str(), host.c_str(), service.Port(),
               static_cast<long long>(options.offset_ms));
   std::fflush(stdout);
 
@@ -148,6 +185,7 @@ void AddServeCommand(CLI::App& app, int& status) {
   command->add_option("--offset-ms", options->offset_ms,
                       "skew the service clock (answers and Date header) by this many milliseconds, "
                       "at most 100 years either way (for testing)")
+      ->check(CLI::Validator(CheckOffset, "MILLISECONDS"))
       ->capture_default_str();
   command->add_option("--threads", options->threads, "event loops (0: one per core)")
       ->capture_default_str();
@@ -162,9 +200,11 @@ void AddServeCommand(CLI::App& app, int& status) {
       ->check(CLI::ExistingFile);
   command->add_option("--header-deadline", options->header_deadline_s,
                       "seconds from a request's first byte to its last header byte")
+      ->check(CLI::Validator(CheckSeconds, "SECONDS"))
       ->capture_default_str();
   command->add_option("--idle-timeout", options->idle_timeout_s,
                       "seconds a kept-alive connection may wait for its next request")
+      ->check(CLI::Validator(CheckSeconds, "SECONDS"))
       ->capture_default_str();
   command->add_flag("--report-queries", options->report_queries,
                     "print a line for every time query answered (for testing)");

@@ -3,10 +3,13 @@
 #include <curl/curl.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cstddef>
+#include <limits>
 #include <memory>
 #include <mutex>
 #include <stdexcept>
+#include <string_view>
 
 #include "container/error.h"
 #include "container/utf8.h"
@@ -16,7 +19,6 @@ namespace borvane {
 namespace {
 
 constexpr long kConnectTimeoutMs = 5000;
-constexpr long kTotalTimeoutMs = 10000;
 // The time answer is 28 bytes; anything near this is not the time service.
 constexpr std::size_t kMaxBodyBytes = 1 << 20;
 
@@ -37,7 +39,50 @@ struct EasyCleanup {
 struct Receiver {
   std::string Body;
   bool TooLarge = false;
+  bool HeadersEnded = false;            // the blank line after the last header arrived
+  std::string ContentLength;            // the first Content-Length value of this answer
+  bool ConflictingLengths = false;
 };
+
+bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
+  if (text.size() < prefix.size()) return false;
+  for (std::size_t i = 0; i < prefix.size(); ++i) {
+    if (std::tolower(static_cast<unsigned char>(text[i])) != prefix[i]) return false;
+  }
+  return true;
+}
+
+std::string_view Trimmed(std::string_view text) {
+  const std::size_t first = text.find_first_not_of(" \t\r\n");
+  if (first == std::string_view::npos) return {};
+  return text.substr(first, text.find_last_not_of(" \t\r\n") - first + 1);
+}
+
+// One whole header line at a time. libcurl takes the last of two different
+// Content-Length headers and reads that much as the body: an answer that
+// states two lengths is refused as the protocol error it is, not read to
+// either length and then misread.
+std::size_t ReceiveHeader(char* data, std::size_t size, std::size_t count, void* user) {
+  auto* receiver = static_cast<Receiver*>(user);
+  const std::size_t bytes = size * count;
+  const std::string_view line(data, bytes);
+  if (StartsWithNoCase(line, "http/")) {
+    // A new answer (after a 1xx or a redirect's headers): its own lengths.
+    receiver->ContentLength.clear();
+    receiver->HeadersEnded = false;
+  } else if (Trimmed(line).empty()) {
+    receiver->HeadersEnded = true;
+  } else if (StartsWithNoCase(line, "content-length:")) {
+    const std::string_view value = Trimmed(line.substr(15));
+    if (receiver->ContentLength.empty()) {
+      receiver->ContentLength = value;
+    } else if (value != receiver->ContentLength) {
+      receiver->ConflictingLengths = true;
+      return 0;  // libcurl ends the transfer with CURLE_WRITE_ERROR
+    }
+  }
+  return bytes;
+}
 
 std::size_t Receive(char* data, std::size_t size, std::size_t count, void* user) {
   auto* receiver = static_cast<Receiver*>(user);
@@ -95,6 +140,7 @@ CurlTransfer::CurlTransfer() : m_Handle(std::make_unique<Handle>()) {
   set(curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L));  // time-outs without SIGALRM: thread-safe
   set(curl_easy_setopt(easy, CURLOPT_ERRORBUFFER, m_Handle->ErrorText));
   set(curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &Receive));
+  set(curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, &ReceiveHeader));
   set(curl_easy_setopt(easy, CURLOPT_NOPROGRESS, 0L));
   set(curl_easy_setopt(easy, CURLOPT_XFERINFOFUNCTION, &Progress));
   set(curl_easy_setopt(easy, CURLOPT_XFERINFODATA, &m_Cancelled));
@@ -140,14 +186,17 @@ std::string CurlTransfer::OpenUrl(const std::string& url, std::chrono::milliseco
   Receiver receiver;
   m_Handle->ErrorText[0] = '\0';
   curl_easy_setopt(easy, CURLOPT_URL, url.c_str());
-  // libcurl reads 0 as "no limit": a deadline already passed still gets 1 ms.
+  // The caller's deadline is the only limit on the whole transfer. libcurl
+  // reads 0 as "no limit": a deadline already passed still gets 1 ms.
   const long limit_ms = static_cast<long>(std::clamp<std::chrono::milliseconds::rep>(
-      time_left.count(), 1, kTotalTimeoutMs));
+      time_left.count(), 1, std::numeric_limits<long>::max()));
   curl_easy_setopt(easy, CURLOPT_TIMEOUT_MS, limit_ms);
   curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, std::min(limit_ms, kConnectTimeoutMs));
   curl_easy_setopt(easy, CURLOPT_WRITEDATA, &receiver);
+  curl_easy_setopt(easy, CURLOPT_HEADERDATA, &receiver);
   const CURLcode code = curl_easy_perform(easy);
   curl_easy_setopt(easy, CURLOPT_WRITEDATA, nullptr);
+  curl_easy_setopt(easy, CURLOPT_HEADERDATA, nullptr);
 
   if (code != CURLE_OK) {
     std::string message = "transfer of " + url + " failed: ";
@@ -155,6 +204,18 @@ std::string CurlTransfer::OpenUrl(const std::string& url, std::chrono::milliseco
       message += "cancelled";
     } else if (receiver.TooLarge || code == CURLE_FILESIZE_EXCEEDED) {
       message += "answer larger than 1 MiB";
+    } else if (receiver.ConflictingLengths) {
+      message += "protocol error: the answer gives two different Content-Length headers";
+    } else if (code == CURLE_OUT_OF_MEMORY && !receiver.HeadersEnded) {
+      // libcurl's own limit on one header line (100 KiB) reports itself so.
+      message += "protocol error: an answer header line is longer than 100 KiB";
+    } else if (code == CURLE_OPERATION_TIMEDOUT) {
+      // libcurl keeps the first error text of a fetch, which may be a step
+      // it recovered from (a reset kept-alive connection it then replaced):
+      // the time-out is told on its own.
+      curl_off_t elapsed_us = 0;
+      curl_easy_getinfo(easy, CURLINFO_TOTAL_TIME_T, &elapsed_us);
+      message += "no complete answer within " + std::to_string(elapsed_us / 1000) + " ms (time-out)";
     } else if (code == CURLE_PEER_FAILED_VERIFICATION || code == CURLE_SSL_CACERT_BADFILE) {
       message += "the service's certificate was refused";
       if (m_Handle->ErrorText[0] != '\0') message += std::string(" (") + m_Handle->ErrorText + ")";

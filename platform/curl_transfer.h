@@ -25,11 +25,13 @@ class CurlTransfer final : public Transfer {
   // Fetches `url` (http or https) and returns the body. An https:// service
   // must show a certificate that a trusted CA signed for the URL's host name;
   // a refused certificate fails the fetch (it never retries over plain
-  // HTTP). Connect time-out 5 s, whole transfer 10 s or `time_left` if that
-  // is shorter; proxy variables of the environment apply. Raises
+  // HTTP). Redirects are not followed: a redirect's status fails the fetch.
+  // The whole transfer gives up after `time_left`, the connect after 5 s if
+  // that is shorter; proxy variables of the environment apply. Raises
   // Error(TransferFailed) when the fetch fails, times out, is cancelled, the
-  // body passes 1 MiB, or the status is not 2xx (the message names the
-  // status and the first line of the body).
+  // body passes 1 MiB, the answer breaks the protocol (two different
+  // lengths, an endless header line), or the status is not 2xx (the message
+  // names the status and the first line of the body).
   std::string OpenUrl(const std::string& url, std::chrono::milliseconds time_left) override;
   // Trust only the CA certificates in this PEM file for https:// services,
   // instead of the system's store. Empty: the system's store.

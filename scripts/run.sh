@@ -6,11 +6,11 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 scripts/setup.sh run
-# Only the program: no tests, benchmarks or Windows component, so nothing
-# but the run packages is needed. (The test command turns them back on in
-# the same build tree.)
-cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+# Only the program, optimised and without debug information: no tests,
+# benchmarks or Windows component, so nothing but the run packages is
+# needed. The test command builds in build/release and build/sanitize.
+cmake -S . -B build/run -G Ninja -DCMAKE_BUILD_TYPE=Release \
       -DBORVANE_TESTS=OFF -DBORVANE_BENCH=OFF -DBORVANE_WINDOWS_TESTS=OFF >/dev/null
-cmake --build build/release -j "$(nproc)" --target borvane
+cmake --build build/run -j "$(nproc)" --target borvane
 
-exec build/release/borvane panel "$@"
+exec build/run/borvane panel "$@"

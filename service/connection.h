@@ -5,6 +5,7 @@
 // a client that does not read its answers stops being read from and costs
 // no more than its buffers.
 //
+//   handshake TLS only, header deadline; plain HTTP instead gets a 400 and the close
 //   waiting   idle deadline; the first byte of a request starts the header deadline
 //   writing   write deadline; then the next pipelined request or back to waiting
 //   lingering after the last answer: sending side shut, leftovers read and
@@ -49,12 +50,23 @@ class Connection final : public LoopConnection,
     if constexpr (std::is_same_v<Stream, TlsStream>) {
       m_State = State::Handshake;
       Deadline = Now() + Settings().HeaderDeadline;
-      m_Stream.async_handshake(boost::asio::ssl::stream_base::server,
-                               [self = this->shared_from_this()](const boost::system::error_code& error) {
-                                 if (self->m_State != State::Handshake) return;
-                                 if (error) return self->Close(true);
-                                 self->WaitForRequest();
-                               });
+      // The first bytes decide: a TLS record goes on to the handshake, which
+      // reads them again; a plain HTTP request gets one line saying why it
+      // cannot be answered, instead of a silent close.
+      Socket().async_read_some(
+          boost::asio::buffer(m_Chunk),
+          [self = this->shared_from_this()](const boost::system::error_code& error, std::size_t bytes) {
+            if (self->m_State != State::Handshake) return;
+            if (error) return self->Close(true);
+            if (LooksLikePlainHttp(self->m_Chunk[0])) return self->RefusePlainHttp();
+            self->m_Stream.async_handshake(
+                boost::asio::ssl::stream_base::server, boost::asio::buffer(self->m_Chunk.data(), bytes),
+                [self](const boost::system::error_code& failed, std::size_t) {
+                  if (self->m_State != State::Handshake) return;
+                  if (failed) return self->Close(true);
+                  self->WaitForRequest();
+                });
+          });
     } else {
       WaitForRequest();
     }
@@ -139,6 +151,27 @@ class Connection final : public LoopConnection,
     if (!m_Out.empty()) return Write();
     if (m_CloseAfterWrite) return Close(false);
     Read();  // the request is not complete yet; its header deadline runs on
+  }
+
+  // A TLS record starts with its content type (22 for a handshake); an HTTP
+  // request with its method, in capitals.
+  static bool LooksLikePlainHttp(char first) { return first >= 'A' && first <= 'Z'; }
+
+  // Plain HTTP on the TLS port: a 400 in plain text, then the usual close.
+  void RefusePlainHttp() {
+    AppendRefusal(400, "this port speaks HTTPS: use an https:// address\n", /*head=*/false,
+                  /*keep_alive=*/false, Settings().Answer, m_Out);
+    m_Loop.Counters().Refused.fetch_add(1, std::memory_order_relaxed);
+    m_State = State::Writing;
+    Deadline = Now() + Settings().WriteTimeout;
+    boost::asio::async_write(
+        Socket(), boost::asio::buffer(m_Out),
+        [self = this->shared_from_this()](const boost::system::error_code& error, std::size_t) {
+          if (self->m_State != State::Writing) return;
+          if (error) return self->Close(true);
+          self->m_Out.clear();
+          self->Linger();
+        });
   }
 
   void Write() {

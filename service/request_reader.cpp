@@ -3,6 +3,7 @@
 #include <boost/beast/http/basic_parser.hpp>
 #include <boost/beast/http/error.hpp>
 
+#include <cctype>
 #include <optional>
 
 namespace borvane {
@@ -21,18 +22,22 @@ class RequestParser final : public http::basic_parser<true> {
  public:
   http::verb Method = http::verb::unknown;
   std::string_view Target;
+  int Version = 11;  // 10 for HTTP/1.0
   bool TransferEncoding = false;
+  int HostFields = 0;
 
  private:
-  void on_request_impl(http::verb method, string_view, string_view target, int,
+  void on_request_impl(http::verb method, string_view, string_view target, int version,
                        error_code&) override {
     Method = method;
     Target = std::string_view(target.data(), target.size());
+    Version = version;
   }
   void on_response_impl(int, string_view, int, error_code&) override {}
   void on_field_impl(http::field name, string_view, string_view, error_code&) override {
     // The parser only acts on "chunked"; any other coding still means a body.
     if (name == http::field::transfer_encoding) TransferEncoding = true;
+    if (name == http::field::host) ++HostFields;
   }
   void on_header_impl(error_code&) override {}
   void on_body_init_impl(const boost::optional<std::uint64_t>&, error_code&) override {}
@@ -43,6 +48,20 @@ class RequestParser final : public http::basic_parser<true> {
   }
   void on_finish_impl(error_code&) override {}
 };
+
+// The path and query of a target: an absolute-form target
+// ("http://host/times/...", as proxies send) is answered like the origin
+// form it carries; its host is not checked, since the service answers
+// whatever name it is reached by.
+std::string_view OriginForm(std::string_view target) {
+  const std::size_t scheme = target.find("://");
+  if (target.empty() || target.front() == '/' || scheme == std::string_view::npos) return target;
+  for (const char c : target.substr(0, scheme)) {
+    if (!std::isalpha(static_cast<unsigned char>(c))) return target;
+  }
+  const std::size_t path = target.find('/', scheme + 3);
+  return path == std::string_view::npos ? std::string_view("/") : target.substr(path);
+}
 
 // Length of the request line as far as it has arrived.
 std::size_t RequestLineLength(std::string_view input) {
@@ -103,16 +122,21 @@ RequestsRead ReadRequests(std::string_view input, const RequestLimits& limits,
       refuse(400, "a GET or HEAD request carries no body\n", head);
       break;
     }
+    // HTTP/1.1 makes Host mandatory, and exactly one; HTTP/1.0 had none.
+    if (parser->HostFields > 1 || (parser->HostFields == 0 && parser->Version >= 11)) {
+      refuse(400, "an HTTP/1.1 request needs exactly one Host header\n", head);
+      break;
+    }
 
     read.Consumed += used;
     const bool keep_alive = parser->keep_alive();
-    const int status = AppendTimeAnswer(parser->Target, head, keep_alive, settings, out);
+    const std::string_view target = OriginForm(parser->Target);
+    const int status = AppendTimeAnswer(target, head, keep_alive, settings, out);
     if (status == 200) {
       ++read.Answered;
     } else {
       ++read.Refused;
     }
-    const std::string_view target = parser->Target;
     if (target.substr(0, target.find('?')) == kTimePath) ++read.TimeQueries;
     read.Close = !keep_alive;
   }

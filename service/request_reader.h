@@ -3,6 +3,11 @@
 // writes their answers: the service's whole HTTP behaviour without a socket,
 // so it is tested and fuzzed on plain buffers. Parsing is Beast's.
 //
+// Targets in origin form ("/times/...") and absolute form
+// ("http://host/times/...") are answered alike. An HTTP/1.1 request must
+// carry exactly one Host header (HTTP/1.0 may carry none), else it is
+// malformed.
+//
 // A connection ends after an answer when the request was malformed, too
 // large, carried a body the service never reads (GET and HEAD carry none;
 // other methods are refused unread), had conflicting lengths, or asked to

@@ -2,6 +2,7 @@
 
 #include <arpa/inet.h>
 #include <curl/curl.h>
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <httplib.h>
 #include <netinet/in.h>
@@ -69,6 +70,9 @@ class CurlTransferTest : public ::testing::Test {
     m_Server.Get("/huge", [](const httplib::Request&, httplib::Response& res) {
       res.set_content(std::string(2 << 20, 'x'), "text/plain");
     });
+    m_Server.Get("/moved", [this](const httplib::Request&, httplib::Response& res) {
+      res.set_redirect(m_Elsewhere.Url() + "times", 302);
+    });
     m_Server.set_keep_alive_max_count(100);
     m_Port = m_Server.bind_to_any_port("127.0.0.1");
     ASSERT_GT(m_Port, 0);
@@ -90,6 +94,7 @@ class CurlTransferTest : public ::testing::Test {
   }
 
   std::unique_ptr<CurlTransfer> m_Transfer = std::make_unique<CurlTransfer>();
+  const LoopbackSocket m_Elsewhere{/*listening=*/true};  // where /moved points
   httplib::Server m_Server;
   std::thread m_Thread;
   int m_Port = 0;
@@ -128,6 +133,19 @@ TEST_F(CurlTransferTest, ErrorStatusRaisesTransferFailedWithStatusAndFirstLine) 
   }
   EXPECT_FALSE(m_Transfer->StillExecuting());
   EXPECT_EQ(m_Transfer->OpenUrl(Url("/hello"), kTimeLeft), "hello\nworld");
+}
+
+TEST_F(CurlTransferTest, RedirectsAreRefusedAndNeverFollowed) {
+  // A redirect could send the clock setting to a service of someone else's choosing.
+  try {
+    m_Transfer->OpenUrl(Url("/moved"), std::chrono::seconds(2));
+    FAIL() << "no error for a redirect";
+  } catch (const Error& error) {
+    EXPECT_NE(std::string(error.what()).find("HTTP status 302"), std::string::npos) << error.what();
+  }
+  // Nothing connected to where it pointed.
+  ::fcntl(m_Elsewhere.Fd(), F_SETFL, O_NONBLOCK);
+  EXPECT_EQ(::accept(m_Elsewhere.Fd(), nullptr, nullptr), -1);
 }
 
 TEST_F(CurlTransferTest, OversizedBodiesAndOtherSchemesAreRefused) {
@@ -208,33 +226,37 @@ TEST(CurlTransfer, AStalledServiceFailsWithinTheDeadlineGiven) {
   EXPECT_THROW(transfer.OpenUrl(stalled.Url(), std::chrono::milliseconds(300)), Error);
   const auto took = std::chrono::steady_clock::now() - start;
   EXPECT_GE(took, std::chrono::milliseconds(250));
-  EXPECT_LT(took, std::chrono::seconds(3)) << "the 10 s limit was used instead of the deadline";
+  EXPECT_LT(took, std::chrono::seconds(3)) << "a limit other than the deadline was used";
 }
 
-// A stand-in HTTP proxy on loopback: accepts one connection, keeps the
-// request line and answers "via proxy".
-class StubProxy {
+// Reads one request's head from a connected socket (empty when it closed first).
+std::string ReadRequest(int client) {
+  std::string request;
+  char buffer[1024];
+  while (request.find("\r\n\r\n") == std::string::npos) {
+    const ssize_t got = ::recv(client, buffer, sizeof buffer, 0);
+    if (got <= 0) return {};
+    request.append(buffer, static_cast<std::size_t>(got));
+  }
+  return request;
+}
+
+// A stand-in server (or HTTP proxy) on loopback: accepts one connection,
+// keeps the request line and sends `answer`, as it is.
+class OneShotServer {
  public:
-  StubProxy() : m_Listener(/*listening=*/true) {
-    m_Thread = std::thread([this] {
+  explicit OneShotServer(std::string answer) : m_Listener(/*listening=*/true) {
+    m_Thread = std::thread([this, answer = std::move(answer)] {
       const int client = ::accept(m_Listener.Fd(), nullptr, nullptr);
       if (client < 0) return;
-      std::string request;
-      char buffer[1024];
-      while (request.find("\r\n\r\n") == std::string::npos) {
-        const ssize_t got = ::recv(client, buffer, sizeof buffer, 0);
-        if (got <= 0) break;
-        request.append(buffer, static_cast<std::size_t>(got));
-      }
+      const std::string request = ReadRequest(client);
       RequestLine = request.substr(0, request.find("\r\n"));
-      const std::string answer =
-          "HTTP/1.1 200 OK\r\nContent-Length: 9\r\nConnection: close\r\n\r\nvia proxy";
       ::send(client, answer.data(), answer.size(), MSG_NOSIGNAL);
       ::close(client);
     });
   }
   // Wakes an accept that no request came to, so the test ends either way.
-  ~StubProxy() {
+  ~OneShotServer() {
     ::shutdown(m_Listener.Fd(), SHUT_RDWR);
     m_Thread.join();
   }
@@ -248,7 +270,7 @@ class StubProxy {
 };
 
 TEST(CurlTransfer, FetchesGoThroughTheProxyTheEnvironmentNames) {
-  StubProxy proxy;
+  OneShotServer proxy("HTTP/1.1 200 OK\r\nContent-Length: 9\r\nConnection: close\r\n\r\nvia proxy");
   ::setenv("http_proxy", proxy.Url().c_str(), 1);
   ::setenv("no_proxy", "127.0.0.1,localhost", 1);
   ::setenv("NO_PROXY", "127.0.0.1,localhost", 1);
@@ -263,6 +285,78 @@ TEST(CurlTransfer, FetchesGoThroughTheProxyTheEnvironmentNames) {
   EXPECT_EQ(body, "via proxy");
   EXPECT_EQ(proxy.RequestLine,
             "GET http://time.example.invalid/times/nolvera.aspx?borvane=05007 HTTP/1.1");
+}
+
+// Answers the first request of a kept-alive connection, resets that
+// connection at the second request, and leaves the fresh connection that
+// libcurl then opens unanswered.
+class ResetThenSilent {
+ public:
+  ResetThenSilent() {
+    m_Thread = std::thread([this] {
+      const int first = ::accept(m_Listener.Fd(), nullptr, nullptr);
+      if (first < 0) return;
+      ReadRequest(first);
+      const std::string answer = "HTTP/1.1 200 OK\r\nContent-Length: 5\r\n\r\nhello";
+      ::send(first, answer.data(), answer.size(), MSG_NOSIGNAL);
+      ReadRequest(first);
+      const linger reset{1, 0};
+      ::setsockopt(first, SOL_SOCKET, SO_LINGER, &reset, sizeof reset);
+      ::close(first);
+      m_Silent = ::accept(m_Listener.Fd(), nullptr, nullptr);
+    });
+  }
+  ~ResetThenSilent() {
+    ::shutdown(m_Listener.Fd(), SHUT_RDWR);
+    m_Thread.join();
+    if (m_Silent >= 0) ::close(m_Silent);
+  }
+  std::string Url() const { return m_Listener.Url(); }
+
+ private:
+  LoopbackSocket m_Listener{/*listening=*/true};
+  std::thread m_Thread;
+  int m_Silent = -1;
+};
+
+TEST(CurlTransfer, ATimeOutIsToldOnItsOwnNotWithAStepThatWasRecoveredFrom) {
+  ::setenv("no_proxy", "127.0.0.1,localhost", 1);
+  ::setenv("NO_PROXY", "127.0.0.1,localhost", 1);
+  ResetThenSilent server;
+  CurlTransfer transfer;
+  EXPECT_EQ(transfer.OpenUrl(server.Url(), kTimeLeft), "hello");
+  try {
+    transfer.OpenUrl(server.Url(), std::chrono::milliseconds(500));
+    FAIL() << "no error for a fetch that was never answered";
+  } catch (const Error& error) {
+    const std::string message = error.what();
+    EXPECT_NE(message.find("no complete answer within"), std::string::npos) << message;
+    EXPECT_EQ(message.find("reset"), std::string::npos) << message;
+  }
+}
+
+TEST(CurlTransfer, AnswersThatBreakTheProtocolAreNamedSo) {
+  ::setenv("no_proxy", "127.0.0.1,localhost", 1);
+  ::setenv("NO_PROXY", "127.0.0.1,localhost", 1);
+  struct Row {
+    std::string Answer;
+    const char* Says;
+  };
+  const Row rows[] = {
+      {"HTTP/1.1 200 OK\r\nContent-Length: 5\r\ncontent-length:  28\r\n\r\n12345",
+       "two different Content-Length headers"},
+      {"HTTP/1.1 200 OK\r\nX-Endless: " + std::string(200 << 10, 'a'), "header line is longer than 100 KiB"},
+  };
+  for (const Row& row : rows) {
+    OneShotServer server(row.Answer);
+    CurlTransfer transfer;
+    try {
+      transfer.OpenUrl(server.Url(), kTimeLeft);
+      ADD_FAILURE() << "accepted: " << row.Says;
+    } catch (const Error& error) {
+      EXPECT_NE(std::string(error.what()).find(row.Says), std::string::npos) << error.what();
+    }
+  }
 }
 
 }  // namespace

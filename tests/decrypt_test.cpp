@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "container/utf8.h"
+
 namespace borvane {
 namespace {
 
@@ -66,6 +68,18 @@ TEST(DeCrypt, RejectedCodesAreSkippedAndLaterPositionsKeepTheirPhase) {
   Variant text(encoded);
   Variant key(kDecoderKey);
   EXPECT_EQ(DeCrypt(text, key), "abcdef");
+}
+
+TEST(DeCrypt, CodesThatLandOnSurrogatesOrBeyondUnicodeAreSkipped) {
+  // K = 6, so phases 1 to 5 and 0 change a code by -2, 0, -7, -1, -6, +4.
+  // U+E001, U+E000 and U+D7FC land on surrogates, U+10FFFF past Unicode.
+  const std::u32string codes = {0xE001, U'b', U'j', 0xE000, U'k', 0x10FFFF,
+                                U'i',   U'h', U'p', U'k',   U'q', 0xD7FC};
+  std::string encoded;
+  for (const char32_t code : codes) AppendUtf8(encoded, code);
+  Variant text(encoded);
+  Variant key(kDecoderKey);
+  EXPECT_EQ(DeCrypt(text, key), "bceghijk");
 }
 
 TEST(DeCrypt, AKeyWithoutTextFormCountsAsEmptyAndTextWithoutOneDecodesToNothing) {

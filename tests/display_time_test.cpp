@@ -286,7 +286,8 @@ TEST(Failure, ATransferErrorEndsTheQueryWithNothingRolledBack) {
 
 TEST(Failure, TextsThatDoNotReadAreTypeMismatches) {
   const char* times[] = {"2005-04-27 15:32:08.0x7", "2005-02-29 15:32:08.007",
-                         "2005-04-27 24:00:00.007", "2005/04/27 15:32:08.007"};
+                         "2005-04-27 24:00:00.007", "2005-04-27 15:32:60.007",
+                         "2005/04/27 15:32:08.007"};
   for (const char* time : times) {
     ClientRig rig;
     rig.ScriptRoundTrip(time, 0);

@@ -15,6 +15,11 @@ std::string Get(const std::string& target, const std::string& extra = {}) {
   return "GET " + target + " HTTP/1.1\r\nHost: x\r\n" + extra + "\r\n";
 }
 
+// A request whose request line, without its CRLF, is `length` bytes.
+std::string GetWithLineOf(std::size_t length) {
+  return Get("/" + std::string(length - std::string_view("GET / HTTP/1.1").size(), 'a'));
+}
+
 const std::string kQuery = "/times/nolvera.aspx?borvane=12345";
 
 // The status codes of the answers in `out`, in order.
@@ -51,6 +56,12 @@ TEST(RequestReader, AnswersInOrderAndEndsTheConnectionAfterAnyBadRequest) {
       {"POST " + kQuery + " HTTP/1.1\r\nContent-Length: 3\r\n\r\nabc", {405}, true},
       {"PUT " + kQuery + " HTTP/1.1\r\nContent-Length: 99999\r\n\r\n", {413}, true},
       {"GET /" + std::string(5000, 'a') + " HTTP/1.1\r\n\r\n", {414}, true},
+      {GetWithLineOf(4096), {404}, false},
+      {GetWithLineOf(4097), {414}, true},
+      // HTTP/1.1 needs exactly one Host; the absolute form is answered like the origin form.
+      {"GET " + kQuery + " HTTP/1.1\r\n\r\n" + Get(kQuery), {400}, true},
+      {Get(kQuery, "Host: y\r\n"), {400}, true},
+      {"GET http://x" + kQuery + " HTTP/1.1\r\nHost: x\r\n\r\n", {200}, false},
       {"GET /" + std::string(5000, 'a'), {414}, true},  // too long before it even ends
       {Get(kQuery, "X-Filler: " + std::string(9000, 'b') + "\r\n"), {431}, true},
       {Get(kQuery, "X-Filler: " + std::string(9000, 'b')), {431}, true},

@@ -84,7 +84,8 @@ TEST_F(ServiceTls, OnlyTheRightHostWithATrustedCertificateIsAnswered) {
   const std::vector<Refused> rows = {
       {"https://localhost:" + m_Port, Path("other_ca.pem"), "certificate was refused"},
       {"https://127.0.0.1:" + m_Port, Path("ca.pem"), "certificate was refused"},  // not its name
-      {"http://localhost:" + m_Port, "", "failed"},  // plain HTTP to the TLS port gets nothing
+      // Plain HTTP to the TLS port: a one-line refusal, never the time.
+      {"http://localhost:" + m_Port, "", "HTTP status 400: this port speaks HTTPS"},
   };
   for (const Refused& row : rows) {
     SCOPED_TRACE(row.Base + " " + row.CaFile);
