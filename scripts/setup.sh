@@ -53,6 +53,17 @@ if ((${#missing[@]})); then
   if [[ " ${missing[*]} " == *":i386 "* ]] && ! dpkg --print-foreign-architectures | grep -qx i386; then
     "${sudo_cmd[@]}" dpkg --add-architecture i386
   fi
+  # No package may start its service while it installs: chrony's, started
+  # as root, would steer this machine's clock. Debian asks policy-rc.d;
+  # where the machine has none, one that refuses every start stands in for
+  # the install.
+  policy=/usr/sbin/policy-rc.d
+  if [ ! -e "$policy" ]; then
+    printf '#!/bin/sh\n# borvane setup: no service starts while packages install\nexit 101\n' |
+      "${sudo_cmd[@]}" tee "$policy" >/dev/null
+    "${sudo_cmd[@]}" chmod 755 "$policy"
+    trap '"${sudo_cmd[@]}" rm -f "$policy"' EXIT
+  fi
   "${sudo_cmd[@]}" apt-get update -qq
   "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 fi
