@@ -10,6 +10,10 @@ packages=(
   fonts-liberation2 fonts-wqy-microhei
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth xdotool wrk nginx-light
+  # Time tools beside ours: a real NTP server for the tests (run with -x,
+  # never steering the clock), the metrics parser, and the peers the
+  # accuracy benchmark compares with.
+  chrony python3-prometheus-client ntpsec-ntpdate htpdate
   dpkg-dev time hyperfine man-db
   wine wine64 libwine-dev mingw-w64 mingw-w64-tools
   # 32-bit Wine, for the 32-bit borvane.ocx (about two minutes to install).
