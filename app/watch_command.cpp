@@ -5,6 +5,7 @@
 #include <glib-unix.h>
 #include <glib.h>
 
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <memory>
@@ -12,8 +13,10 @@
 #include "app/check_plan.h"
 #include "app/commands.h"
 #include "app/hourly_watch.h"
+#include "app/watch_metrics.h"
 #include "platform/curl_transfer.h"
 #include "platform/glib_event_loop.h"
+#include "platform/metrics_server.h"
 #include "platform/posix_clock.h"
 
 namespace borvane::app {
@@ -23,6 +26,7 @@ struct WatchOptions {
   std::vector<std::string> services;
   int samples = 0;
   bool dry_run = false;
+  std::string metrics;
 };
 
 struct MainLoopFree {
@@ -56,6 +60,23 @@ int RunWatch(const WatchOptions& options) {
   {
     HourlyWatch watch(clock, plan.PanelTransfer(transfer), loop, plan.PanelUrl(), options.dry_run, Log);
     watch.RefusalReason = [&clock] { return clock.LastError(); };
+    std::unique_ptr<MetricsServer> metrics_server;
+    WatchMetrics metrics;
+    if (!options.metrics.empty()) {
+      metrics_server = std::make_unique<MetricsServer>(options.metrics);
+      metrics_server->Publish(metrics.Render());
+      const std::string host = options.metrics.substr(0, options.metrics.rfind(':'));
+      Log("borvane watch: metrics at http://" + host + ":" + std::to_string(metrics_server->Port()) +
+          "/metrics");
+      watch.Checked = [&](const std::string& outcome) {
+        nlohmann::json report;
+        plan.AddSourcesJson(watch.Panel(), clock, report);
+        const double now = std::chrono::duration<double>(
+                               std::chrono::system_clock::now().time_since_epoch()).count();
+        metrics.Record(outcome, report, now);
+        metrics_server->Publish(metrics.Render());
+      };
+    }
     watch.Start();
     g_main_loop_run(main_loop.get());
   }
@@ -76,6 +97,9 @@ void AddWatchCommand(CLI::App& app, int& status) {
   AddSourceOptions(command, options->services, options->samples);
   command->add_flag("--dry-run", options->dry_run,
                     "never set the clock; log what would be set");
+  command->add_option("--metrics", options->metrics,
+                      "serve Prometheus metrics (the offset, per source too, and the checks' "
+                      "outcomes) at http://HOST:PORT/metrics");
   command->callback([options, &status] { status = RunWatch(*options); });
 }
 
