@@ -87,6 +87,38 @@ TEST(Metrics, WatchServesTheOffsetPerSourceAndTheChecksOutcomes) {
   EXPECT_NEAR(m.at("borvane_clock_offset_seconds{service=" + address(skewed) + "}"), -9, 0.001);
 }
 
+TEST(Metrics, ServeCountsItsAnswersAndTimesThem) {
+  if (!ParserAvailable()) GTEST_SKIP() << "python3-prometheus-client is not installed";
+  const std::string port = std::to_string(FreeTcpPort());
+  const std::string metrics_port = std::to_string(FreeTcpPort());
+  char scraped[] = "/tmp/borvane-metrics-XXXXXX";
+  ::close(mkstemp(scraped));
+  const std::string base = "http://127.0.0.1:" + port;
+  const std::string script =
+      std::string("\"") + BORVANE_BINARY + "\" serve --listen 127.0.0.1:" + port +
+      " --metrics 127.0.0.1:" + metrics_port + " & pid=$!; i=0; while [ $i -lt 100 ]; do " +
+      "i=$((i+1)); curl -sf " + base + "/times/nolvera.aspx?borvane=12345 >/dev/null && break; " +
+      "sleep 0.05; done; for q in 1 2 3 4; do curl -s " + base + "/times/nolvera.aspx?borvane=12345 " +
+      ">/dev/null; done; curl -s " + base + "/times/nolvera.aspx?borvane=bad >/dev/null; " +
+      "curl -sf http://127.0.0.1:" + metrics_port + "/metrics > " + scraped + "; kill -TERM $pid; wait $pid";
+  const testing::ProcessResult r = testing::RunProcess({"/bin/sh", "-c", script});
+  EXPECT_EQ(r.ExitCode, 0) << r.Err;
+  const testing::ProcessResult parsed = testing::RunProcess({kPython, "-c", kParse, scraped});
+  ::unlink(scraped);
+  ASSERT_EQ(parsed.ExitCode, 0) << parsed.Err;
+  const auto m = nlohmann::json::parse(parsed.Out).get<std::map<std::string, double>>();
+  EXPECT_EQ(m.at("borvane_service_requests_total{result=answered}"), 5);
+  EXPECT_EQ(m.at("borvane_service_requests_total{result=refused}"), 1);
+  EXPECT_EQ(m.at("borvane_service_requests_total{result=dropped}"), 0);
+  EXPECT_EQ(m.at("borvane_service_open_connections{}"), 0);
+  // Every answer written once, each in some bucket.
+  EXPECT_EQ(m.at("borvane_service_answer_seconds_count{}"), 6);
+  EXPECT_EQ(m.at("borvane_service_answer_seconds_bucket{le=+Inf}"), 6);
+  EXPECT_GT(m.at("borvane_service_answer_seconds_sum{}"), 0);
+  EXPECT_LE(m.at("borvane_service_answer_seconds_bucket{le=0.0001}"),
+            m.at("borvane_service_answer_seconds_bucket{le=1}"));
+}
+
 TEST(Metrics, LabelValuesAreEscaped) {
   EXPECT_EQ(MetricLabel("a\"b\\c\nd"), "a\\\"b\\\\c\\nd");
 }
