@@ -53,17 +53,16 @@ void AddSourceOptions(CLI::App* command, std::vector<std::string>& services, int
 CheckPlan::CheckPlan(const std::vector<std::string>& services, int samples,
                      const std::string& ca_file)
     : m_Addresses(services) {
-  const bool plain = services.empty() ||
-                     (services.size() == 1 && KindOf(services.front()) == SourceKind::Own && samples <= 1);
-  if (plain) {
+  const bool one_own = services.empty() || (services.size() == 1 && KindOf(services.front()) == SourceKind::Own);
+  if (one_own) {
     m_Endpoint = std::make_unique<ServiceEndpoint>(services.empty() ? std::string() : services.front());
     m_PanelUrl = m_Endpoint->Url();
     m_Addresses = {m_PanelUrl};
-    return;
+    if (samples <= 1) return;  // the panel's own single query, as it always was
   }
   std::vector<std::unique_ptr<TimeSource>> sources;
   std::vector<int> counts;
-  for (const std::string& address : services) {
+  for (const std::string& address : m_Addresses) {
     sources.push_back(MakeSource(address, ca_file));
     counts.push_back(samples > 0 ? samples : DefaultSamples(KindOf(address)));
   }
@@ -71,7 +70,7 @@ CheckPlan::CheckPlan(const std::vector<std::string>& services, int samples,
   m_Combined->Warn = [](const std::string& line) {
     std::fprintf(stderr, "borvane: %s\n", EscapeControls(line).c_str());
   };
-  m_PanelUrl = services.front();
+  m_PanelUrl = m_Addresses.front();
 }
 
 Transfer& CheckPlan::PanelTransfer(Transfer& plain) {

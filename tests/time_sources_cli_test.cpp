@@ -103,6 +103,10 @@ TEST(TimeSourcesCli, OwnServiceWithSamplesAndTheDefaultReportTheirSource) {
     EXPECT_NEAR(out["offset_ms"].get<double>(), 800, 2 + out["bound_ms"].get<double>()) << r->Out;
   }
   EXPECT_EQ(nlohmann::json::parse(many.Out)["sources"][0]["samples"], 4);
+  // With no --service, the samples go to the embedded reference service.
+  const ProcessResult embedded = Borvane({"query", "--json", "--samples", "3"});
+  ASSERT_EQ(embedded.ExitCode, 0) << embedded.Err;
+  EXPECT_EQ(nlohmann::json::parse(embedded.Out)["sources"][0]["samples"], 3);
 }
 
 TEST(TimeSourcesCli, RefusesBadSourceOptions) {
