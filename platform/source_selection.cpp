@@ -10,19 +10,29 @@ SourceEstimate EstimateFromSamples(std::vector<TimeSample> samples) {
   assert(!samples.empty());
   std::stable_sort(samples.begin(), samples.end(),
                    [](const TimeSample& a, const TimeSample& b) { return a.DelayMs < b.DelayMs; });
+  SourceEstimate estimate;
+  estimate.RoundTripMs = samples.front().DelayMs;
+  estimate.Samples = static_cast<int>(samples.size());
+
+  double low = -INFINITY;
+  double high = INFINITY;
+  for (const TimeSample& s : samples) {
+    const double half = s.DelayMs / 2 + s.ResolutionMs;
+    low = std::max(low, s.OffsetMs - half);
+    high = std::min(high, s.OffsetMs + half);
+  }
+  if (low <= high) {
+    estimate.OffsetMs = (low + high) / 2;
+    estimate.BoundMs = (high - low) / 2;
+    return estimate;
+  }
+
   const std::size_t kept = (samples.size() + 1) / 2;
   double sum = 0;
   for (std::size_t i = 0; i < kept; ++i) sum += samples[i].OffsetMs;
-  SourceEstimate estimate;
   estimate.OffsetMs = sum / static_cast<double>(kept);
-  estimate.RoundTripMs = samples.front().DelayMs;
-  estimate.Samples = static_cast<int>(samples.size());
-  // Each kept sample's own interval holds the truth; the shortest one is
-  // the tightest, and the average may sit off its centre by up to the
-  // spread of the kept offsets.
   const TimeSample& best = samples.front();
-  const double best_half = best.DelayMs / 2 + best.ResolutionMs;
-  estimate.BoundMs = best_half + std::abs(estimate.OffsetMs - best.OffsetMs);
+  estimate.BoundMs = best.DelayMs / 2 + best.ResolutionMs + std::abs(estimate.OffsetMs - best.OffsetMs);
   return estimate;
 }
 

@@ -10,11 +10,17 @@
 
 namespace borvane {
 
-// Keeps the lowest-delay half of the samples (at least one) and averages
-// their offsets: a long round trip is where queueing put asymmetry into
-// the path. The bound is the one that always holds: half the shortest
-// round trip (plus the answer's resolution), widened to cover the averaged
-// samples. `samples` must not be empty.
+// One source's estimate from its samples. Each sample says the true offset
+// lies within its offset ± (half its round trip + its resolution): the
+// server read its clock somewhere inside the round trip. Those intervals
+// all hold, so their common part does too; its middle is the estimate and
+// its half-width the bound. That is the same as taking the shortest
+// one-way delay seen in each direction, which is where queueing added the
+// least, and it is never looser than half the shortest round trip.
+// Samples that share no common part (the server's clock was stepped
+// between them, or its time stamps are wrong) fall back to the average of
+// the lowest-delay half, bounded by half the shortest round trip (plus
+// the average's distance from that sample). `samples` must not be empty.
 SourceEstimate EstimateFromSamples(std::vector<TimeSample> samples);
 
 // One source's part in a check.

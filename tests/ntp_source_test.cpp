@@ -146,18 +146,31 @@ TEST(NtpAddress, ReadsHostAndPort) {
   }
 }
 
-TEST(SampleFilter, AveragesTheLowestDelayHalfAndBoundsByTheShortestRoundTrip) {
-  // Two fast samples near 1 ms, two slow ones pulled off by queueing.
-  const SourceEstimate e = EstimateFromSamples(
-      {{9.0, 30.0, 0}, {1.0, 2.0, 0}, {-7.0, 25.0, 0}, {1.5, 3.0, 0}});
-  EXPECT_DOUBLE_EQ(e.OffsetMs, 1.25);
-  EXPECT_DOUBLE_EQ(e.RoundTripMs, 2.0);
-  EXPECT_DOUBLE_EQ(e.BoundMs, 1.0 + 0.25);  // half the shortest, plus the average's distance from it
-  EXPECT_EQ(e.Samples, 4);
-  // One sample: its own offset, half its round trip plus its resolution.
-  const SourceEstimate one = EstimateFromSamples({{-3.0, 8.0, 0.5}});
-  EXPECT_DOUBLE_EQ(one.OffsetMs, -3.0);
-  EXPECT_DOUBLE_EQ(one.BoundMs, 4.5);
+TEST(SampleFilter, TakesTheCommonPartOfTheSamplesIntervals) {
+  struct Row {
+    const char* Name;
+    std::vector<TimeSample> Samples;  // offset, delay, resolution
+    double Offset, Bound;
+  };
+  const Row rows[] = {
+      // Intervals [-6, 24], [0, 2], [-19.5, 5.5], [0, 3]: they share [0, 2].
+      {"queueing on some", {{9, 30, 0}, {1, 2, 0}, {-7, 25, 0}, {1.5, 3, 0}}, 1, 1},
+      // The fast way out of one and the fast way back of another: [2, 8] and [0, 6].
+      {"shortest each way", {{5, 6, 0}, {3, 6, 0}}, 4, 2},
+      {"one sample", {{-3, 8, 0.5}}, -3, 4.5},
+      // [-0.5, 0.5] and [9.5, 10.5] share nothing (the server was stepped):
+      // the lowest-delay half, here the first, bounded by its own half.
+      {"contradicting", {{0, 1, 0}, {10, 1, 0}}, 0, 0.5},
+      // Three contradicting: the two fastest averaged, bound widened to cover it.
+      {"contradicting, averaged", {{0, 1, 0}, {10, 2, 0}, {-50, 9, 0}}, 5, 5.5},
+  };
+  for (const Row& row : rows) {
+    const SourceEstimate e = EstimateFromSamples(row.Samples);
+    EXPECT_DOUBLE_EQ(e.OffsetMs, row.Offset) << row.Name;
+    EXPECT_DOUBLE_EQ(e.BoundMs, row.Bound) << row.Name;
+    EXPECT_EQ(e.Samples, static_cast<int>(row.Samples.size())) << row.Name;
+  }
+  EXPECT_DOUBLE_EQ(EstimateFromSamples(rows[0].Samples).RoundTripMs, 2.0);
 }
 
 TEST(SourceSelection, KeepsTheLargestAgreeingMajority) {
