@@ -7,7 +7,11 @@
 # truth is 0 for both. Each row is CHECKS separate checks (new process each);
 # the table gives |error| median, p90 and max in ms and seconds per check.
 #
-#   [CHECKS=100] [DELAY_MS=20] [JITTER_MS=5] bench/accuracy.sh [BUILD_DIR]
+#   [CHECKS=100] [LOOPBACK_CHECKS=1000] [DELAY_MS=20] [JITTER_MS=5] [ROWS="own_1 ntp_8 ..."] \
+#     bench/accuracy.sh [BUILD_DIR]
+#
+# Then, with no proxy in the way, the share of LOOPBACK_CHECKS checks that
+# land within ±1 ms of the truth (own protocol and NTP, 8 samples each).
 #
 # Loopback only (the NTP path listens on 127.0.0.2:123, since ntpdate takes
 # no port). Every server and tool runs without CAP_SYS_TIME, chronyd with -x:
@@ -85,7 +89,7 @@ htpdate_q() {
     { read -r s; ms 1000 "$s"; }
 }
 
-rows=(own_1 own_8 ntp_8 ntp_16 date_http chronyd_q ntpdate_q htpdate_q)
+read -r -a rows <<<"${ROWS:-own_1 own_8 ntp_8 ntp_16 date_http chronyd_q ntpdate_q htpdate_q}"
 declare -A label=(
   [own_1]="borvane, own protocol, N = 1"
   [own_8]="borvane, own protocol, N = 8"
@@ -116,5 +120,26 @@ if not errors:
 else:
     p90 = errors[min(len(errors) - 1, int(round(0.9 * (len(errors) - 1))))]
     print(f"| {label} | {checks} | {failed} | {statistics.median(errors):.2f} | {p90:.2f} | {errors[-1]:.2f} | {per:.2f} |")
+PY
+done
+
+loopback=${LOOPBACK_CHECKS:-1000}
+[ "$loopback" -gt 0 ] || exit 0
+echo
+echo "| on loopback, no proxy | runs | failed | within ±1 ms | max ms |"
+echo "|---|---:|---:|---:|---:|"
+for source in "http://127.0.0.1:$http_port" "ntp://127.0.0.1:$ntp_port"; do
+  : >"$work/loopback"
+  failed=0
+  for _ in $(seq "$loopback"); do
+    if value=$("$borvane" query --json --samples 8 --service "$source" 2>/dev/null | json_offset) &&
+       [ -n "$value" ]; then echo "$value" >>"$work/loopback"; else failed=$((failed + 1)); fi
+  done
+  python3 - "$work/loopback" "$source" "$loopback" "$failed" <<'PY'
+import sys
+path, source, runs, failed = sys.argv[1:]
+errors = [abs(float(v)) for v in open(path) if v.strip()]
+within = sum(e <= 1 for e in errors) / int(runs) * 100
+print(f"| {source.split(':')[0]}, N = 8 | {runs} | {failed} | {within:.1f} % | {max(errors, default=0):.2f} |")
 PY
 done
