@@ -4,9 +4,9 @@
 #include <cstdio>
 #include <optional>
 
+#include "app/check_plan.h"
 #include "app/client_report.h"
 #include "app/commands.h"
-#include "app/service_endpoint.h"
 #include "client/client.h"
 #include "client/panel_texts.h"
 #include "platform/headless_panel.h"
@@ -38,7 +38,8 @@ class RecordingClock final : public Clock {
 };
 
 struct CheckOptions {
-  std::string service;
+  std::vector<std::string> services;
+  int samples = 0;
   std::string ca_file;
   bool json = false;
   bool dry_run = false;
@@ -47,23 +48,31 @@ struct CheckOptions {
 void Print(const std::string& text) { std::fwrite(text.data(), 1, text.size(), stdout); }
 
 int RunCheck(const CheckOptions& options, bool set_clock) {
-  ServiceEndpoint endpoint(options.service);
+  CheckPlan plan(options.services, options.samples, options.ca_file);
   PosixClock real_clock;
   RecordingClock clock(real_clock, options.dry_run);
-  HeadlessCheck headless(clock, endpoint.Url());
+  CurlTransfer plain;
+  HeadlessCheck headless(clock, plan.PanelUrl(), plan.PanelTransfer(plain));
   client& panel = headless.Panel;
 
   try {
-    headless.Transfer.SetCaFile(options.ca_file);
+    plain.SetCaFile(options.ca_file);
     panel.UserControl_Initialize();
     if (set_clock) panel.Command2_Click();
   } catch (const Error& e) {
     std::fprintf(stderr, "borvane %s: %s\n", set_clock ? "set" : "query", DescribeError(e).c_str());
+    // Scripts still get each source's figures and why they were refused.
+    if (options.json && plan.Combined() != nullptr) {
+      nlohmann::json out = ClientJson(panel);
+      plan.AddSourcesJson(panel, real_clock, out);
+      Print(JsonLine(out));
+    }
     return 1;
   }
 
   if (options.json) {
     nlohmann::json out = ClientJson(panel);
+    plan.AddSourcesJson(panel, real_clock, out);
     if (set_clock) out["record"] = clock.Record ? RecordJson(*clock.Record) : nlohmann::json(nullptr);
     Print(JsonLine(out));
   } else {
@@ -77,7 +86,7 @@ int RunCheck(const CheckOptions& options, bool set_clock) {
                     r.wMinute, r.wSecond, r.wMilliseconds);
       Print(line);
     }
-    Print("service: " + endpoint.Describe() + "\n");
+    Print("service: " + plan.Describe() + "\n");
   }
 
   if (!set_clock) {
@@ -104,9 +113,7 @@ int RunCheck(const CheckOptions& options, bool set_clock) {
 }
 
 void AddCheckOptions(CLI::App* command, CheckOptions& options) {
-  command->add_option("--service", options.service,
-                      "time service base address, http[s]://host[:port] (default: the build setting, "
-                      "else an embedded reference service on loopback)");
+  AddSourceOptions(command, options.services, options.samples);
   command->add_option("--ca-file", options.ca_file,
                       "PEM file of the CA certificates to trust for an https:// service "
                       "(default: the system's store)")

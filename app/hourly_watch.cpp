@@ -101,9 +101,11 @@ void HourlyWatch::End() {
 
   bool failed = false;
   std::string action;
+  std::string outcome = "checked";
   std::optional<std::int64_t> offset = ShownOffsetMs();
   if (!check.Errors.empty()) {
     failed = true;
+    outcome = "failed";
     action = "failed: " + check.Errors.back();
   } else if (check.Setting) {
     offset = check.OffsetAtSetting;
@@ -111,11 +113,14 @@ void HourlyWatch::End() {
     if (check.SetResult == 0) {
       const std::string reason = RefusalReason ? RefusalReason() : std::string();
       action = "refused to set " + when + (reason.empty() ? "" : ": " + reason);
+      outcome = "refused";
     } else {
       action = (m_DryRun ? "would set " : "set ") + when;
+      outcome = m_DryRun ? "would_set" : "set";
     }
   } else if (m_Panel.Label1.Caption() == panel::kDelayMessage) {
     failed = true;
+    outcome = "failed";
     action = "failed: the round trip was too long to trust";
   } else {
     action = "checked";
@@ -128,6 +133,7 @@ void HourlyWatch::End() {
     line += (*offset > 0 ? "+" : "") + std::to_string(*offset) + " ms";
   }
   m_Log(line + " " + action);
+  if (Checked) Checked(outcome);
   if (failed) RetryAtNextTick();
 }
 

@@ -43,6 +43,9 @@ class HourlyWatch {
   // Why the clock refused the last setting (e.g. the system's message);
   // optional, the log says "refused" alone without it.
   std::function<std::string()> RefusalReason;
+  // After each logged check, with what it came to: "checked", "set",
+  // "would_set", "refused" (the system refused the setting) or "failed".
+  std::function<void(const std::string& outcome)> Checked;
 
   const client& Panel() const { return m_Panel; }
 

@@ -9,9 +9,9 @@
 #include <memory>
 #include <string>
 
+#include "app/check_plan.h"
 #include "app/client_report.h"
 #include "app/commands.h"
-#include "app/service_endpoint.h"
 #include "client/client.h"
 #include "platform/headless_panel.h"
 #include "container/basic_site.h"
@@ -47,7 +47,8 @@ constexpr const char* kWindowTitle = "Nolvera";
 constexpr const char* kFirstFrameVariable = "BORVANE_PANEL_FIRST_FRAME_EXIT";
 
 struct PanelOptions {
-  std::string service;
+  std::vector<std::string> services;
+  int samples = 0;
   std::string snapshot;
   bool dry_run = false;
 };
@@ -97,13 +98,14 @@ void Print(const std::string& text) {
   std::fflush(stdout);
 }
 
-int RunHeadless(const ServiceEndpoint& endpoint, Clock& clock, const std::string& file) {
-  HeadlessPanel headless(clock, endpoint.Url());
+int RunHeadless(CheckPlan& plan, Clock& clock, const std::string& file) {
+  CurlTransfer plain;
+  HeadlessPanel headless(clock, plan.PanelUrl(), plan.PanelTransfer(plain));
   client& panel = headless.Panel;
   panel.Initialize();
 
   Print(PanelText(panel));
-  Print("service: " + endpoint.Describe() + "\n");
+  Print("service: " + plan.Describe() + "\n");
   try {
     WritePng(panel.Compose(), file);
   } catch (const std::exception& e) {
@@ -118,13 +120,14 @@ int RunHeadless(const ServiceEndpoint& endpoint, Clock& clock, const std::string
 }
 
 #ifdef BORVANE_HAVE_GTK
-int RunWindow(const ServiceEndpoint& endpoint, Clock& clock) {
-  CurlTransfer curl;
+int RunWindow(CheckPlan& plan, Clock& clock) {
+  CurlTransfer plain;
+  Transfer& curl = plan.PanelTransfer(plain);
   PangoTextEngine text;
   GtkControlHost host(text, "client1");
   // The window keeps painting while a query waits for the service.
   PaintingTransfer transfer(curl, host);
-  client panel(host, ClientServices{clock, transfer, endpoint.Url()});
+  client panel(host, ClientServices{clock, transfer, plan.PanelUrl()});
   host.ToolTipAt = [&panel](float x, float y) { return panel.ToolTipAt(x, y); };
   host.MoveFocus = [&panel](bool backwards) { return panel.MoveFocus(backwards); };
   host.FocusLeft = [&panel] { panel.ClearFocus(); };
@@ -150,18 +153,18 @@ int RunWindow(const ServiceEndpoint& endpoint, Clock& clock) {
 #endif
 
 int RunPanel(const PanelOptions& options) {
-  ServiceEndpoint endpoint(options.service);
+  CheckPlan plan(options.services, options.samples, std::string());
   PanelClock clock(options.dry_run);
-  if (!options.snapshot.empty()) return RunHeadless(endpoint, clock, options.snapshot);
+  if (!options.snapshot.empty()) return RunHeadless(plan, clock, options.snapshot);
 #ifdef BORVANE_HAVE_GTK
-  if (OpenDisplay()) return RunWindow(endpoint, clock);
+  if (OpenDisplay()) return RunWindow(plan, clock);
   std::fprintf(stderr, "borvane panel: no display; running headless, the picture goes to %s\n",
                kDefaultSnapshot);
 #else
   std::fprintf(stderr, "borvane panel: built without GTK; running headless, the picture goes to %s\n",
                kDefaultSnapshot);
 #endif
-  return RunHeadless(endpoint, clock, kDefaultSnapshot);
+  return RunHeadless(plan, clock, kDefaultSnapshot);
 }
 
 }  // namespace
@@ -170,9 +173,7 @@ void AddPanelCommand(CLI::App& app, int& status) {
   auto options = std::make_shared<PanelOptions>();
   CLI::App* command = app.add_subcommand(
       "panel", "Show the time panel in a window (headless with --snapshot or without a display)");
-  command->add_option("--service", options->service,
-                      "time service base address, http://host[:port] (default: the build setting, "
-                      "else an embedded reference service on loopback)");
+  AddSourceOptions(command, options->services, options->samples);
   command->add_option("--snapshot", options->snapshot,
                       "run headless: one query, print the panel's texts, write a PNG of the panel");
   command->add_flag("--dry-run", options->dry_run,

@@ -14,6 +14,7 @@
 #include <thread>
 
 #include "app/commands.h"
+#include "platform/metrics_server.h"
 #include "service/time_service.h"
 
 namespace borvane::app {
@@ -54,7 +55,38 @@ struct ServeOptions {
   double header_deadline_s = 5;
   double idle_timeout_s = 5;
   bool report_queries = false;
+  std::string metrics;
 };
+
+// The service's totals in the Prometheus text format.
+std::string ServiceMetrics(const TimeServiceStats& stats) {
+  std::string out;
+  const auto family = [&out](const char* name, const char* type, const char* help) {
+    out += std::string("# HELP ") + name + " " + help + "\n# TYPE " + name + " " + type + "\n";
+  };
+  family("borvane_service_requests_total", "counter", "Requests by how they ended.");
+  out += "borvane_service_requests_total{result=\"answered\"} " + std::to_string(stats.Answered) + "\n";
+  out += "borvane_service_requests_total{result=\"refused\"} " + std::to_string(stats.Refused) + "\n";
+  out += "borvane_service_requests_total{result=\"dropped\"} " + std::to_string(stats.Dropped) + "\n";
+  family("borvane_service_open_connections", "gauge", "Connections open now.");
+  out += "borvane_service_open_connections " + std::to_string(stats.Open) + "\n";
+  family("borvane_service_answer_seconds", "histogram",
+         "From the read that brought a request to the end of its answer's write.");
+  std::uint64_t cumulative = 0;
+  char line[160];
+  for (std::size_t i = 0; i < kAnswerDelayBounds.size(); ++i) {
+    cumulative += stats.AnswerDelay[i];
+    std::snprintf(line, sizeof line, "borvane_service_answer_seconds_bucket{le=\"%g\"} %llu\n",
+                  kAnswerDelayBounds[i], static_cast<unsigned long long>(cumulative));
+    out += line;
+  }
+  cumulative += stats.AnswerDelay.back();
+  out += "borvane_service_answer_seconds_bucket{le=\"+Inf\"} " + std::to_string(cumulative) + "\n";
+  std::snprintf(line, sizeof line, "borvane_service_answer_seconds_sum %.9f\n", stats.AnswerDelaySeconds);
+  out += line;
+  out += "borvane_service_answer_seconds_count " + std::to_string(cumulative) + "\n";
+  return out;
+}
 
 // Each connection takes a descriptor: lift the soft limit to the hard one
 // so the connection cap, not the descriptor table, decides.
@@ -132,6 +164,18 @@ int Serve(const ServeOptions& options) {
     std::fprintf(stderr, "borvane serve: %s\n", e.what());
     return 1;
   }
+  // Metrics on an address of their own, answered from a thread of their own.
+  std::unique_ptr<MetricsServer> metrics;
+  if (!options.metrics.empty()) {
+    try {
+      metrics = std::make_unique<MetricsServer>(options.metrics);
+    } catch (const std::exception& e) {
+      std::fprintf(stderr, "borvane serve: %s\n", e.what());
+      service.Stop();
+      return 1;
+    }
+    metrics->BeforeScrape = [&service, &metrics] { metrics->Publish(ServiceMetrics(service.Stats())); };
+  }
   const std::string scheme = options.tls_cert.empty() ? "http" : "https";
   // An IPv6 address is bracketed in a URL, or its colons read as the port's.
   const std::string host =
@@ -140,6 +184,7 @@ int Serve(const ServeOptions& options) {
               "Ctrl-C stops\n",
               scheme.c_str(), host.c_str(), service.Port(),
               static_cast<long long>(options.offset_ms));
+  if (metrics) std::printf("borvane: metrics on port %d at /metrics\n", static_cast<int>(metrics->Port()));
   std::fflush(stdout);
 
   std::thread stopper([&] {
@@ -206,6 +251,9 @@ void AddServeCommand(CLI::App& app, int& status) {
                       "seconds a kept-alive connection may wait for its next request")
       ->check(CLI::Validator(CheckSeconds, "SECONDS"))
       ->capture_default_str();
+  command->add_option("--metrics", options->metrics,
+                      "serve Prometheus metrics (requests answered, refused and dropped, open "
+                      "connections, a histogram of answer times) at http://HOST:PORT/metrics");
   command->add_flag("--report-queries", options->report_queries,
                     "print a line for every time query answered (for testing)");
   command->callback([options, &status] { status = Serve(*options); });

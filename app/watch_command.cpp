@@ -5,23 +5,28 @@
 #include <glib-unix.h>
 #include <glib.h>
 
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <memory>
 
+#include "app/check_plan.h"
 #include "app/commands.h"
 #include "app/hourly_watch.h"
-#include "app/service_endpoint.h"
+#include "app/watch_metrics.h"
 #include "platform/curl_transfer.h"
 #include "platform/glib_event_loop.h"
+#include "platform/metrics_server.h"
 #include "platform/posix_clock.h"
 
 namespace borvane::app {
 namespace {
 
 struct WatchOptions {
-  std::string service;
+  std::vector<std::string> services;
+  int samples = 0;
   bool dry_run = false;
+  std::string metrics;
 };
 
 struct MainLoopFree {
@@ -36,7 +41,7 @@ void Log(const std::string& line) {
 }
 
 int RunWatch(const WatchOptions& options) {
-  ServiceEndpoint endpoint(options.service);
+  CheckPlan plan(options.services, options.samples, std::string());
   PosixClock clock;
   CurlTransfer transfer;
   GlibEventLoop loop;
@@ -50,11 +55,28 @@ int RunWatch(const WatchOptions& options) {
   const guint on_term = g_unix_signal_add(SIGTERM, stop, main_loop.get());
   const guint on_int = g_unix_signal_add(SIGINT, stop, main_loop.get());
 
-  Log("borvane watch: checking against " + endpoint.Describe() + " every hour" +
+  Log("borvane watch: checking against " + plan.Describe() + " every hour" +
       (options.dry_run ? " (dry run: the clock is not set)" : ""));
   {
-    HourlyWatch watch(clock, transfer, loop, endpoint.Url(), options.dry_run, Log);
+    HourlyWatch watch(clock, plan.PanelTransfer(transfer), loop, plan.PanelUrl(), options.dry_run, Log);
     watch.RefusalReason = [&clock] { return clock.LastError(); };
+    std::unique_ptr<MetricsServer> metrics_server;
+    WatchMetrics metrics;
+    if (!options.metrics.empty()) {
+      metrics_server = std::make_unique<MetricsServer>(options.metrics);
+      metrics_server->Publish(metrics.Render());
+      const std::string host = options.metrics.substr(0, options.metrics.rfind(':'));
+      Log("borvane watch: metrics at http://" + host + ":" + std::to_string(metrics_server->Port()) +
+          "/metrics");
+      watch.Checked = [&](const std::string& outcome) {
+        nlohmann::json report;
+        plan.AddSourcesJson(watch.Panel(), clock, report);
+        const double now = std::chrono::duration<double>(
+                               std::chrono::system_clock::now().time_since_epoch()).count();
+        metrics.Record(outcome, report, now);
+        metrics_server->Publish(metrics.Render());
+      };
+    }
     watch.Start();
     g_main_loop_run(main_loop.get());
   }
@@ -72,11 +94,12 @@ void AddWatchCommand(CLI::App& app, int& status) {
       "watch",
       "Check the clock now and set it at every full hour of the service, logging one line per "
       "check (the panel's hourly re-check without a window; SIGTERM stops it)");
-  command->add_option("--service", options->service,
-                      "time service base address, http://host[:port] (default: the build setting, "
-                      "else an embedded reference service on loopback)");
+  AddSourceOptions(command, options->services, options->samples);
   command->add_flag("--dry-run", options->dry_run,
                     "never set the clock; log what would be set");
+  command->add_option("--metrics", options->metrics,
+                      "serve Prometheus metrics (the offset, per source too, and the checks' "
+                      "outcomes) at http://HOST:PORT/metrics");
   command->callback([options, &status] { status = RunWatch(*options); });
 }
 

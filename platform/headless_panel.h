@@ -29,6 +29,11 @@ class BasicHeadlessPanel {
       // parts read it as their default caption while they load.
       : Panel((Site.DisplayName = "client1", Site),
               ClientServices{clock, Transfer, service_url}) {}
+  // The same with the panel asking `transfer` (for example one that
+  // combines several time sources) instead of the plain HTTP transfer.
+  BasicHeadlessPanel(Clock& clock, const std::string& service_url, borvane::Transfer& transfer)
+      : Panel((Site.DisplayName = "client1", Site),
+              ClientServices{clock, transfer, service_url}) {}
 
   CurlTransfer Transfer;
   TextEngineT Text;

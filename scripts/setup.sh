@@ -18,6 +18,10 @@ run_packages=(
 test_packages=(
   googletest libgtest-dev libgmock-dev libbenchmark-dev libcpp-httplib-dev openssl
   xvfb xauth xdotool wrk nginx-light
+  # Time tools beside ours: a real NTP server for the tests (run with -x,
+  # never steering the clock), the metrics parser, and the peers the
+  # accuracy benchmark compares with.
+  chrony python3-prometheus-client ntpsec-ntpdate htpdate
   dpkg-dev time hyperfine man-db python3
   wine wine64 libwine-dev mingw-w64 mingw-w64-tools
   clang libclang-rt-14-dev

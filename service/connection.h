@@ -122,6 +122,7 @@ class Connection final : public LoopConnection,
       m_RequestBegun = true;
       Deadline = Now() + Settings().HeaderDeadline;
     }
+    m_LastRead = Now();
     const std::string_view chunk(m_Chunk.data(), bytes);
     if (m_Pending.empty()) {
       Answer(chunk, /*pending=*/false);
@@ -187,6 +188,7 @@ class Connection final : public LoopConnection,
   void OnWritten(const boost::system::error_code& error) {
     if (m_State != State::Writing) return;
     if (error) return Close(true);
+    m_Loop.Counters().ObserveAnswerDelay(Now() - m_LastRead);
     m_Out.clear();
     if (m_CloseAfterWrite || m_Loop.Stopping()) return Linger();
     if (m_Pending.empty()) return WaitForRequest();
@@ -232,6 +234,7 @@ class Connection final : public LoopConnection,
   std::array<char, 1024> m_Chunk;
   std::string m_Pending;  // the start of a request that has not fully arrived
   std::string m_Out;      // answers of the current write
+  std::chrono::steady_clock::time_point m_LastRead;  // when the latest bytes came
 };
 
 }  // namespace borvane

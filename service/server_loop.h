@@ -9,12 +9,14 @@
 #include <boost/asio/io_context.hpp>
 #include <boost/asio/steady_timer.hpp>
 
+#include <array>
 #include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <vector>
 
 #include "service/request_reader.h"
+#include "service/time_service.h"
 
 namespace borvane {
 
@@ -35,6 +37,19 @@ struct LoopCounters {
   std::atomic<std::uint64_t> Refused{0};      // 4xx, and connections over the cap
   std::atomic<std::uint64_t> Dropped{0};      // cut off mid-request: deadline, error, stop
   std::atomic<std::uint64_t> TimeQueries{0};  // requests of the time path
+  // From the read that brought a request to the end of its answer's write.
+  std::array<std::atomic<std::uint64_t>, kAnswerDelayBounds.size() + 1> AnswerDelay{};
+  std::atomic<std::uint64_t> AnswerDelayNs{0};
+
+  void ObserveAnswerDelay(std::chrono::steady_clock::duration delay) {
+    const double seconds = std::chrono::duration<double>(delay).count();
+    std::size_t bucket = 0;
+    while (bucket < kAnswerDelayBounds.size() && seconds > kAnswerDelayBounds[bucket]) ++bucket;
+    AnswerDelay[bucket].fetch_add(1, std::memory_order_relaxed);
+    AnswerDelayNs.fetch_add(
+        static_cast<std::uint64_t>(std::chrono::duration_cast<std::chrono::nanoseconds>(delay).count()),
+        std::memory_order_relaxed);
+  }
 };
 
 class ServerLoop;

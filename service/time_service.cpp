@@ -129,7 +129,13 @@ class TimeService::Server {
       stats.Answered += counters.Answered.load(std::memory_order_relaxed);
       stats.Refused += counters.Refused.load(std::memory_order_relaxed);
       stats.Dropped += counters.Dropped.load(std::memory_order_relaxed);
+      for (std::size_t i = 0; i < stats.AnswerDelay.size(); ++i) {
+        stats.AnswerDelay[i] += counters.AnswerDelay[i].load(std::memory_order_relaxed);
+      }
+      stats.AnswerDelaySeconds +=
+          static_cast<double>(counters.AnswerDelayNs.load(std::memory_order_relaxed)) / 1e9;
     }
+    stats.Open = m_Open.load(std::memory_order_relaxed);
     return stats;
   }
 
@@ -238,6 +244,8 @@ void TimeService::Stop() {
     m_Previous.Answered += last.Answered;
     m_Previous.Refused += last.Refused;
     m_Previous.Dropped += last.Dropped;
+    for (std::size_t i = 0; i < last.AnswerDelay.size(); ++i) m_Previous.AnswerDelay[i] += last.AnswerDelay[i];
+    m_Previous.AnswerDelaySeconds += last.AnswerDelaySeconds;
     m_PreviousQueries += m_Server->TimeQueries();
     m_Server.reset();
     m_Running = false;
@@ -267,6 +275,9 @@ TimeServiceStats TimeService::Stats() const {
     stats.Answered += now.Answered;
     stats.Refused += now.Refused;
     stats.Dropped += now.Dropped;
+    stats.Open = now.Open;
+    for (std::size_t i = 0; i < now.AnswerDelay.size(); ++i) stats.AnswerDelay[i] += now.AnswerDelay[i];
+    stats.AnswerDelaySeconds += now.AnswerDelaySeconds;
   }
   return stats;
 }

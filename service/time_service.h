@@ -10,6 +10,7 @@
 // algorithm off, so a client's round trip is not stretched by delayed
 // acknowledgements.
 
+#include <array>
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
@@ -37,10 +38,20 @@ struct TimeServiceOptions {
 // Largest clock skew the service accepts either way: 100 years.
 inline constexpr std::int64_t kMaxOffsetMs = 36525LL * 24 * 3600 * 1000;
 
+// Upper bounds (seconds) of the answer-delay histogram's buckets; one more
+// bucket past the last takes the rest.
+inline constexpr std::array<double, 10> kAnswerDelayBounds = {
+    0.0001, 0.00025, 0.0005, 0.001, 0.0025, 0.005, 0.01, 0.025, 0.1, 1.0};
+
 struct TimeServiceStats {
   std::uint64_t Answered = 0;  // time answers (200)
   std::uint64_t Refused = 0;   // requests answered 4xx, and connections over the cap
   std::uint64_t Dropped = 0;   // connections cut off mid-request (deadline, error, stop)
+  int Open = 0;                // connections open now
+  // Writes of answers by the time from the read that brought the request
+  // to the end of the write (per bucket, not cumulative), and their sum.
+  std::array<std::uint64_t, kAnswerDelayBounds.size() + 1> AnswerDelay{};
+  double AnswerDelaySeconds = 0;
 };
 
 class TimeService {

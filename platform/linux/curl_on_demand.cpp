@@ -120,4 +120,9 @@ void curl_slist_free_all(curl_slist* list) {
   if (real != nullptr) real(list);
 }
 
+time_t curl_getdate(const char* text, const time_t* unused) {
+  static const auto real = Real<decltype(&curl_getdate)>("curl_getdate");
+  return real != nullptr ? real(text, unused) : -1;
+}
+
 }  // extern "C"

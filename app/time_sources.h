@@ -1,0 +1,97 @@
+#pragma once
+// The time sources a check can ask, chosen by the address's scheme:
+//   http[s]://HOST[:PORT]   the panel's own protocol (the reference service)
+//   ntp://HOST[:PORT]       NTP (platform/ntp_source.h)
+//   date+http[s]://HOST[:PORT][/PATH]   a web server's Date header
+//                                       (platform/date_source.h)
+// and how the panel is given them: the plain transfer for one own-protocol
+// source asked once (exactly the panel's own query), else a transfer that
+// asks every source, combines those that agree and hands the panel one
+// answer in its own protocol.
+
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "container/transfer.h"
+#include "platform/curl_transfer.h"
+#include "platform/source_selection.h"
+#include "platform/time_source.h"
+
+namespace borvane::app {
+
+enum class SourceKind { Own, Ntp, Date };
+
+// The kind of an address by its scheme; throws std::runtime_error naming
+// the accepted forms when it has none of them.
+SourceKind KindOf(const std::string& address);
+// Exchanges per check when --samples is not given.
+int DefaultSamples(SourceKind kind);
+
+// The panel's own protocol as a source: N timed fetches on one kept-alive
+// connection after one that sets it up (its round trip carries the
+// connect, so it is not used).
+class OwnProtocolSource final : public TimeSource {
+ public:
+  OwnProtocolSource(std::string address, std::string ca_file);
+  const std::string& Address() const override { return m_Address; }
+  SourceEstimate Measure(int samples, std::chrono::milliseconds time_left) override;
+
+ private:
+  std::string m_Address;
+  CurlTransfer m_Transfer;
+};
+
+std::unique_ptr<TimeSource> MakeSource(const std::string& address, const std::string& ca_file);
+
+// The transfer the panel asks when the check has more than its own single
+// fetch to do. Each OpenUrl asks every source at once (each within the
+// time left), selects those that agree, and answers as the reference
+// service would at this instant, with the agreed time: an echo of the
+// moment it answers (the delay is already allowed for) and the encoded
+// Beijing time. With no majority agreeing it raises TransferFailed, so the
+// panel sets nothing and shows the failure.
+class SourceTransfer final : public Transfer {
+ public:
+  // `samples[i]` exchanges for `sources[i]`.
+  SourceTransfer(std::vector<std::unique_ptr<TimeSource>> sources, std::vector<int> samples);
+
+  bool StillExecuting() override { return m_Busy; }
+  std::string OpenUrl(const std::string& url, std::chrono::milliseconds time_left) override;
+  void Cancel() override {}
+
+  // Each source's part in the last check, in the order given.
+  const std::vector<SourceOutcome>& LastOutcomes() const { return m_Outcomes; }
+  const std::optional<Agreement>& LastAgreement() const { return m_Agreement; }
+  // One line for each source that failed or was left out.
+  std::function<void(const std::string&)> Warn;
+
+ private:
+  std::vector<std::unique_ptr<TimeSource>> m_Sources;
+  std::vector<int> m_Samples;
+  std::vector<SourceOutcome> m_Outcomes;
+  std::optional<Agreement> m_Agreement;
+  bool m_Busy = false;
+};
+
+// Measures the round trip of every fetch through it: the plain own-protocol
+// check's one source, reported beside what the panel made of the answer.
+class TimedTransfer final : public Transfer {
+ public:
+  explicit TimedTransfer(Transfer& inner) : m_Inner(inner) {}
+  bool StillExecuting() override { return m_Inner.StillExecuting(); }
+  std::string OpenUrl(const std::string& url, std::chrono::milliseconds time_left) override;
+  void Cancel() override { m_Inner.Cancel(); }
+  std::optional<double> LastRoundTripMs;
+
+ private:
+  Transfer& m_Inner;
+};
+
+// "+1.234 ms" style text of a figure in ms, for reports.
+std::string FormatMs(double ms);
+
+}  // namespace borvane::app
