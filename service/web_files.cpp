@@ -53,7 +53,7 @@ std::string Validator(const std::string& body) {
 }
 
 WebFile Make(std::string type, std::string body, std::string gzip) {
-  WebFile file{std::move(type), std::move(body), std::move(gzip), {}};
+  WebFile file{std::move(type), std::move(body), std::move(gzip), {}, {}};
   file.ETag = Validator(file.Body);
   if (!file.Gzip.empty()) file.GzipETag = Validator(file.Gzip);
   return file;
