@@ -37,3 +37,21 @@ ExternalProject_Add(borvane_web
   INSTALL_COMMAND ""
   USES_TERMINAL_BUILD ON)
 add_dependencies(borvane borvane_web)
+
+if(BORVANE_TESTS)
+  set(web_test ${CMAKE_SOURCE_DIR}/tests/web/web_test.sh)
+  set(web_environment
+      BORVANE_WEB_DIR=${BORVANE_WEB_DIR}
+      BORVANE_WEB_TESTS_DIR=${CMAKE_BINARY_DIR}/web-tests
+      BORVANE_SERVE=$<TARGET_FILE:borvane_serve>
+      BORVANE_BINARY=$<TARGET_FILE:borvane>)
+  add_test(NAME web_npm COMMAND ${web_test} npm)
+  add_test(NAME web_charconv COMMAND ${web_test} charconv)
+  # One browser session for every case; the slowest waits out the 10 s
+  # deadline of a service that never answers, while the others run.
+  add_test(NAME web_panel COMMAND ${web_test} browser)
+  set_tests_properties(web_npm web_charconv web_panel PROPERTIES
+    ENVIRONMENT "${web_environment}" SKIP_RETURN_CODE 77 LABELS web)
+  set_tests_properties(web_npm PROPERTIES FIXTURES_SETUP web_driver TIMEOUT 300)
+  set_tests_properties(web_panel PROPERTIES FIXTURES_REQUIRED web_driver TIMEOUT 180)
+endif()
