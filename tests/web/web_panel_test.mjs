@@ -219,8 +219,10 @@ const cases = [
   }],
   ["a click on 查询 makes exactly one more query reach the service", async () => {
     const before = queriesSeen(serve);
-    const checked = page.evaluate(() => new Promise((resolve) =>
-        document.querySelector("borvane-client").addEventListener("checked", (e) => resolve(e.detail), {once: true})));
+    const checked = page.evaluate(() => new Promise((resolve, reject) => {
+      document.querySelector("borvane-client").addEventListener("checked", (e) => resolve(e.detail), {once: true});
+      setTimeout(() => reject(new Error("no checked event within 5 s")), 5000);
+    }));
     await clickPanel(page, centre(kQueryButton));
     const detail = await checked;
     // The service reports each query on its own line, a moment later; a
