@@ -36,7 +36,6 @@ ExternalProject_Add(borvane_web
   BUILD_ALWAYS ON
   INSTALL_COMMAND ""
   USES_TERMINAL_BUILD ON)
-add_dependencies(borvane borvane_web)
 
 if(BORVANE_TESTS)
   set(web_test ${CMAKE_SOURCE_DIR}/tests/web/web_test.sh)
