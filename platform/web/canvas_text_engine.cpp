@@ -34,22 +34,39 @@ EM_JS(void, BorvaneDrawText, (const char* text, const char* family, double px, i
 
 }  // namespace
 
-Size CanvasTextEngine::Measure(std::string_view text, const Font& font) {
+CanvasTextEngine::Line& CanvasTextEngine::Lookup(std::string_view text, const Font& font) {
   const std::string valid = ValidUtf8(text);
+  // The font's name and size and its four styles, then the text.
+  std::string key = font.Name + '\n' + std::to_string(PixelSize(font)) + '\n' +
+                    static_cast<char>('0' + font.Bold + 2 * font.Italic + 4 * font.Underline +
+                                      8 * font.Strikethrough) +
+                    '\n' + valid;
+  const auto found = m_Lines.find(key);
+  if (found != m_Lines.end()) return found->second;
+  if (m_Lines.size() >= kMaxLines) m_Lines.clear();
   const int packed = BorvaneMeasureText(valid.c_str(), font.Name.c_str(), PixelSize(font),
                                         font.Bold, font.Italic);
-  return {packed >> 16, packed & 0xFFFF};
+  Line& line = m_Lines[std::move(key)];
+  line.Box = {packed >> 16, packed & 0xFFFF};
+  return line;
+}
+
+Size CanvasTextEngine::Measure(std::string_view text, const Font& font) {
+  return Lookup(text, font).Box;
 }
 
 void CanvasTextEngine::Draw(Image& target, Point origin, const Rect& clip, std::string_view text,
                             const Font& font, Colour colour) {
-  const std::string valid = ValidUtf8(text);
-  const Size size = Measure(valid, font);
+  Line& line = Lookup(text, font);
+  const Size size = line.Box;
   if (size.Width <= 0 || size.Height <= 0) return;
-  m_Mask.assign(static_cast<std::size_t>(size.Width) * static_cast<std::size_t>(size.Height), 0);
-  BorvaneDrawText(valid.c_str(), font.Name.c_str(), PixelSize(font), font.Bold, font.Italic,
-                  font.Underline, font.Strikethrough, size.Width, size.Height, m_Mask.data());
-  target.BlendMask(origin, m_Mask.data(), size.Width, size.Height, size.Width, colour, clip);
+  if (line.Mask.empty()) {
+    const std::string valid = ValidUtf8(text);
+    line.Mask.assign(static_cast<std::size_t>(size.Width) * static_cast<std::size_t>(size.Height), 0);
+    BorvaneDrawText(valid.c_str(), font.Name.c_str(), PixelSize(font), font.Bold, font.Italic,
+                    font.Underline, font.Strikethrough, size.Width, size.Height, line.Mask.data());
+  }
+  target.BlendMask(origin, line.Mask.data(), size.Width, size.Height, size.Width, colour, clip);
 }
 
 }  // namespace borvane

@@ -5,6 +5,8 @@
 // like every other host's text.
 
 #include <cstdint>
+#include <map>
+#include <string>
 #include <vector>
 
 #include "container/text_engine.h"
@@ -18,7 +20,19 @@ class CanvasTextEngine final : public TextEngine {
             const Font& font, Colour colour) override;
 
  private:
-  std::vector<std::uint8_t> m_Mask;
+  // A line's mask depends only on its text and font. The panel redraws
+  // the same few dozen lines after every input, and asking the canvas
+  // again costs it a layout and a pixel read-back each time.
+  struct Line {
+    Size Box;
+    std::vector<std::uint8_t> Mask;  // Box.Width × Box.Height, empty until drawn
+  };
+  Line& Lookup(std::string_view text, const Font& font);
+
+  std::map<std::string, Line> m_Lines;
+  // Past this many lines (a service sending a new text each second) the
+  // cache starts again.
+  static constexpr std::size_t kMaxLines = 256;
 };
 
 }  // namespace borvane
