@@ -37,6 +37,12 @@ ExternalProject_Add(borvane_web
   INSTALL_COMMAND ""
   USES_TERMINAL_BUILD ON)
 
+# Installed as data beside the programs' other files: borvane serve, in
+# libexec/borvane/, finds them in ../../share/borvane/web.
+install(FILES ${BORVANE_WEB_DIR}/borvane-client.js ${BORVANE_WEB_DIR}/borvane-client.js.gz
+              ${BORVANE_WEB_DIR}/borvane-client.wasm ${BORVANE_WEB_DIR}/borvane-client.wasm.gz
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/borvane/web)
+
 if(BORVANE_TESTS)
   set(web_test ${CMAKE_SOURCE_DIR}/tests/web/web_test.sh)
   set(web_environment
