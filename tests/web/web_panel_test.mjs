@@ -241,6 +241,26 @@ const cases = [
     const hiddenAgain = inkCount(await canvasPixels(page, kBeijingMs), background);
     return [hidden === 0 && shown > 20 && hiddenAgain === 0, {hidden, shown, hiddenAgain}];
   }],
+  ["Tab moves the focus through 查询, 校准 and 每小时校准 to 显示毫秒, and Space there toggles it", async () => {
+    const background = (await canvasPixels(page, {x: kBeijingMs.x, y: kBeijingMs.y, width: 1, height: 1}));
+    const press = async (key) => {
+      await page.keyboard.press(key);
+      await page.evaluate(() => document.querySelector("borvane-client").deCrypt("", 0).catch(() => {}));
+    };
+    // Focus leaving the page clears the panel's own focus; Tab then starts
+    // from its first part.
+    await page.evaluate(() => {
+      const canvas = document.querySelector("borvane-client").shadowRoot.querySelector("canvas");
+      canvas.blur();
+      canvas.focus();
+    });
+    for (let i = 0; i < 4; ++i) await press("Tab");
+    await press("Space");
+    const shown = inkCount(await canvasPixels(page, kBeijingMs), background);
+    await press("Space");
+    const hidden = inkCount(await canvasPixels(page, kBeijingMs), background);
+    return [shown > 20 && hidden === 0, {shown, hidden}];
+  }],
   ["校准 shows the panel's refusal line: a page cannot set the clock", async () => {
     await clickPanel(page, centre(kSetButton));
     const status = await page.evaluate(() => document.querySelector("borvane-client").statusLine);
