@@ -38,7 +38,8 @@ class BorvaneClientElement extends HTMLElement {
     this._context = this._canvas.getContext("2d");
     this._queue = Promise.resolve();
     this._busy = 0;          // calls queued or running
-    this._timers = new Map();  // id -> interval handle
+    this._timers = new Map();  // id -> interval handle, while the element is in a page
+    this._intervals = new Map();  // id -> milliseconds, of every timer the panel runs
     this._ticking = new Set();  // ids with a tick queued
     this._state = null;
     this._started = false;
@@ -50,7 +51,10 @@ class BorvaneClientElement extends HTMLElement {
   }
 
   connectedCallback() {
-    if (this._started) return;
+    if (this._started) {
+      for (const [id, ms] of this._intervals) this._startTimer(id, ms);
+      return;
+    }
     this._started = true;
     this._start().catch((error) => {
       console.error("borvane:", error);
@@ -62,7 +66,6 @@ class BorvaneClientElement extends HTMLElement {
     // A panel taken out of the page stops checking; put back, it goes on.
     for (const handle of this._timers.values()) clearInterval(handle);
     this._timers.clear();
-    this._detached = true;
   }
 
   get statusLine() { return this._state ? this._state.statusLine : ""; }
@@ -114,6 +117,7 @@ class BorvaneClientElement extends HTMLElement {
         stopTimer: (id) => {
           clearInterval(this._timers.get(id));
           this._timers.delete(id);
+          this._intervals.delete(id);
         },
       },
       borvaneText: {
@@ -191,6 +195,8 @@ class BorvaneClientElement extends HTMLElement {
   }
 
   _startTimer(id, ms) {
+    this._intervals.set(id, ms);
+    if (!this.isConnected) return;  // started when the element is put back
     const handle = setInterval(() => {
       // One tick per timer waits at most: ticks held up behind a slow
       // fetch do not pile up.

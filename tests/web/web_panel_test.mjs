@@ -271,6 +271,25 @@ const cases = [
         document.querySelector("borvane-client").deCrypt("40763,6-98&-4::5@18.>9?", 53190427));
     return [result.text === "2005-04-27 12:34:56.789" && result.key === 6, result];
   }],
+  ["taken out of the page the panel's seconds count stops; put back, it goes on", async () => {
+    const seen = await page.evaluate(async () => {
+      const el = document.querySelector("borvane-client");
+      const wait = (ms) => new Promise((r) => setTimeout(r, ms));
+      const tag = async () => {
+        await el.deCrypt("", 0).catch(() => {});  // the state as of the last call
+        return Number(el._state.sysTimerTag);
+      };
+      const parent = el.parentNode;
+      el.remove();
+      const out = await tag();
+      await wait(1500);
+      const stillOut = await tag();
+      parent.appendChild(el);
+      await wait(1500);
+      return {out, stillOut, back: await tag()};
+    });
+    return [seen.stillOut === seen.out && seen.back >= seen.out + 1, seen];
+  }],
   ["a page on another origin embeds the element pointed at the service", async () => {
     const before = queriesSeen(serve);
     const other = await openPage(`${pagesOrigin}/embed`);
