@@ -95,12 +95,18 @@ function rawGet(origin, target, headers = {}) {
 const work = mkdtempSync(path.join(tmpdir(), "borvane-web-"));
 const serve = await startServe(["--report-queries"]);
 const noWeb = await startServe(["--no-web"]);
+// A service whose clock is 6 s short of the top of an hour: the panel's
+// hourly re-check comes a few seconds after its first check, while the
+// silent service is waited out.
+const kHour = 3600000;
+const nearHour = await startServe([`--offset-ms=${kHour - Date.now() % kHour - 6000}`]);
 const silent = await startSilentServer();
 const silentOrigin = `http://127.0.0.1:${silent.address().port}`;
 const embed = (service) => `<!DOCTYPE html><meta charset="utf-8"><body style="margin:0">
 <script type="module" src="${serve.origin}/borvane-client.js"></script>
 <borvane-client service="${service}"></borvane-client>`;
-const pages = await startPageServer({"/embed": embed(serve.origin), "/silent": embed(silentOrigin)});
+const pages = await startPageServer({"/embed": embed(serve.origin), "/silent": embed(silentOrigin),
+                                     "/hourly": embed(nearHour.origin)});
 const pagesOrigin = `http://127.0.0.1:${pages.address().port}`;
 
 // The GTK host's picture of the same panel against the same service.
@@ -163,6 +169,16 @@ const silentResult = silentPage.evaluate(async () => {
   await el.ready;
   return {status: el.statusLine, at: Math.round(performance.now())};
 });
+
+// The hourly re-check's page starts early too.
+const hourlyPage = await openPage(`${pagesOrigin}/hourly`);
+const hourlyResult = hourlyPage.evaluate(() => new Promise((resolve) => {
+  const el = document.querySelector("borvane-client");
+  const done = () => resolve({checks: el.checks, statusLine: el.statusLine});
+  el.addEventListener("checked", () => { if (el.checks >= 2) done(); });
+  if (el.checks >= 2) done();
+  setTimeout(done, 15000);
+}));
 
 const page = await openPage(`${serve.origin}/`);
 const first = await settled(page);
@@ -265,6 +281,10 @@ const cases = [
     await clickPanel(page, centre(kSetButton));
     const status = await page.evaluate(() => document.querySelector("borvane-client").statusLine);
     return [status === kRefusal, {status}];
+  }],
+  ["the hourly re-check runs and shows the refusal line too", async () => {
+    const seen = await hourlyResult;
+    return [seen.checks === 2 && seen.statusLine === kRefusal, seen];
   }],
   ["deCrypt from page script returns the text and the derived shift", async () => {
     const result = await page.evaluate(() =>
@@ -389,6 +409,7 @@ if (pageErrors.length) {
 await browser.close();
 serve.child.kill("SIGTERM");
 noWeb.child.kill("SIGTERM");
+nearHour.child.kill("SIGTERM");
 silent.closeAll();
 pages.close();
 rmSync(work, {recursive: true, force: true});
