@@ -44,6 +44,8 @@ class BorvaneClientElement extends HTMLElement {
     this._state = null;
     this._started = false;
     this._checkCount = 0;
+    // Calls made before the module has loaded wait for it.
+    this._loaded = new Promise((resolve) => { this._loadedResolve = resolve; });
     this.ready = new Promise((resolve, reject) => {
       this._readyResolve = resolve;
       this._readyReject = reject;
@@ -150,6 +152,7 @@ class BorvaneClientElement extends HTMLElement {
     this._module = module;
     this._panel = module.ccall("borvane_create", "number", ["string"], [service]);
     if (!this._panel) throw new Error("the panel could not be created");
+    this._loadedResolve();
     this._listen();
     await this._call(() => module.ccall("borvane_initialize", null, ["number"], [this._panel],
                                         {async: true}));
@@ -161,7 +164,7 @@ class BorvaneClientElement extends HTMLElement {
   // call the state is read again, and a check that fetched is announced.
   _call(body) {
     ++this._busy;
-    const run = this._queue.then(async () => {
+    const run = this._queue.then(() => this._loaded).then(async () => {
       const fetchesBefore = this._module.ccall("borvane_fetches", "number", ["number"], [this._panel]);
       try {
         return await body();
