@@ -150,8 +150,6 @@ EMSCRIPTEN_KEEPALIVE WebPanel* borvane_create(const char* service_url) {
   }
 }
 
-EMSCRIPTEN_KEEPALIVE void borvane_destroy(WebPanel* panel) { delete panel; }
-
 EMSCRIPTEN_KEEPALIVE void borvane_initialize(WebPanel* panel) {
   Safely(panel, [&] { panel->Panel().Initialize(); });
 }
