@@ -9,6 +9,8 @@
 #include <chrono>
 #include <csignal>
 #include <cstdio>
+#include <filesystem>
+#include <optional>
 #include <pthread.h>
 #include <string_view>
 #include <thread>
@@ -16,6 +18,7 @@
 #include "app/commands.h"
 #include "platform/metrics_server.h"
 #include "service/time_service.h"
+#include "service/web_files.h"
 
 namespace borvane::app {
 namespace {
@@ -56,6 +59,7 @@ struct ServeOptions {
   double idle_timeout_s = 5;
   bool report_queries = false;
   std::string metrics;
+  bool no_web = false;
 };
 
 // The service's totals in the Prometheus text format.
@@ -157,6 +161,21 @@ int Serve(const ServeOptions& options) {
   service_options.tls_key = options.tls_key;
   service_options.header_deadline = Milliseconds(options.header_deadline_s);
   service_options.idle_timeout = Milliseconds(options.idle_timeout_s);
+  // The web panel, read once; where the web build was not made the
+  // service runs without it and says so.
+  std::optional<WebFiles> web;
+  std::string web_note;
+  if (!options.no_web) {
+    std::error_code error;
+    const std::filesystem::path program = std::filesystem::read_symlink("/proc/self/exe", error);
+    const std::string folder = FindWebFolder(error ? std::string(".") : program.parent_path().string());
+    if (!folder.empty()) web = WebFiles::Load(folder);
+    if (web) {
+      service_options.web = &*web;
+    } else {
+      web_note = "no web panel: it was not built, or BORVANE_WEB_DIR names no folder holding it";
+    }
+  }
   TimeService service(service_options);
   try {
     service.Start();
@@ -185,6 +204,12 @@ int Serve(const ServeOptions& options) {
               scheme.c_str(), host.c_str(), service.Port(),
               static_cast<long long>(options.offset_ms));
   if (metrics) std::printf("borvane: metrics on port %d at /metrics\n", static_cast<int>(metrics->Port()));
+  if (web) {
+    std::printf("borvane: the web panel is on %s://%s:%d/\n", scheme.c_str(), host.c_str(),
+                service.Port());
+  } else if (!web_note.empty()) {
+    std::printf("borvane: %s\n", web_note.c_str());
+  }
   std::fflush(stdout);
 
   std::thread stopper([&] {
@@ -256,6 +281,8 @@ void AddServeCommand(CLI::App& app, int& status) {
                       "connections, a histogram of answer times) at http://HOST:PORT/metrics");
   command->add_flag("--report-queries", options->report_queries,
                     "print a line for every time query answered (for testing)");
+  command->add_flag("--no-web", options->no_web,
+                    "serve only the time answer: no web panel at /, no cross-origin reading");
   command->callback([options, &status] { status = Serve(*options); });
 }
 

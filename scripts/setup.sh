@@ -25,12 +25,16 @@ test_packages=(
   dpkg-dev time hyperfine man-db python3
   wine wine64 libwine-dev mingw-w64 mingw-w64-tools
   clang libclang-rt-14-dev
+  emscripten libfast-float-dev chromium nodejs
 )
 
 case "$purpose" in
   run) packages=("${run_packages[@]}") ;;
   test)
     packages=("${run_packages[@]}" "${test_packages[@]}")
+    # npm installs the web tests' browser driver. Some nodejs builds bring
+    # their own npm and conflict with Debian's package.
+    command -v npm >/dev/null 2>&1 || packages+=(npm)
     # 32-bit Wine, for the 32-bit borvane.ocx (about two minutes to
     # install), only where this kernel runs 32-bit programs: elsewhere its
     # loader cannot start, and the 32-bit steps skip.

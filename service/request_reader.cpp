@@ -3,8 +3,12 @@
 #include <boost/beast/http/basic_parser.hpp>
 #include <boost/beast/http/error.hpp>
 
+#include <algorithm>
 #include <cctype>
 #include <optional>
+#include <string>
+
+#include "service/web_files.h"
 
 namespace borvane {
 
@@ -16,6 +20,29 @@ using boost::beast::string_view;
 
 constexpr std::string_view kTimePath = "/times/nolvera.aspx";
 
+// Whether an Accept-Encoding value takes gzip: the coding named, without
+// a zero weight ("gzip;q=0" refuses it).
+bool NamesGzip(string_view value) {
+  std::string text(value.data(), value.size());
+  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  std::size_t start = 0;
+  while (start <= text.size()) {
+    const std::size_t comma = std::min(text.find(',', start), text.size());
+    std::string item = text.substr(start, comma - start);
+    std::erase(item, ' ');
+    std::erase(item, '\t');
+    const std::size_t semicolon = item.find(';');
+    const std::string coding = item.substr(0, semicolon);
+    if (coding == "gzip" || coding == "x-gzip") {
+      if (semicolon == std::string::npos) return true;
+      const std::string weight = item.substr(semicolon + 1);
+      return !(weight.starts_with("q=0") && weight.find_first_not_of("q=0.") == std::string::npos);
+    }
+    start = comma + 1;
+  }
+  return false;
+}
+
 // The request line and the few headers the answer depends on; the other
 // headers (Range among them: the answer is always whole) are read past.
 class RequestParser final : public http::basic_parser<true> {
@@ -25,6 +52,8 @@ class RequestParser final : public http::basic_parser<true> {
   int Version = 11;  // 10 for HTTP/1.0
   bool TransferEncoding = false;
   int HostFields = 0;
+  bool AcceptsGzip = false;
+  std::string IfNoneMatch;
 
  private:
   void on_request_impl(http::verb method, string_view, string_view target, int version,
@@ -34,10 +63,12 @@ class RequestParser final : public http::basic_parser<true> {
     Version = version;
   }
   void on_response_impl(int, string_view, int, error_code&) override {}
-  void on_field_impl(http::field name, string_view, string_view, error_code&) override {
+  void on_field_impl(http::field name, string_view, string_view value, error_code&) override {
     // The parser only acts on "chunked"; any other coding still means a body.
     if (name == http::field::transfer_encoding) TransferEncoding = true;
     if (name == http::field::host) ++HostFields;
+    if (name == http::field::accept_encoding) AcceptsGzip = AcceptsGzip || NamesGzip(value);
+    if (name == http::field::if_none_match) IfNoneMatch.assign(value.data(), value.size());
   }
   void on_header_impl(error_code&) override {}
   void on_body_init_impl(const boost::optional<std::uint64_t>&, error_code&) override {}
@@ -131,8 +162,15 @@ RequestsRead ReadRequests(std::string_view input, const RequestLimits& limits,
     read.Consumed += used;
     const bool keep_alive = parser->keep_alive();
     const std::string_view target = OriginForm(parser->Target);
-    const int status = AppendTimeAnswer(target, head, keep_alive, settings, out);
-    if (status == 200) {
+    const std::string_view path = target.substr(0, target.find('?'));
+    const WebFile* web_file = settings.Web != nullptr && path != kTimePath ? settings.Web->Find(path)
+                                                                          : nullptr;
+    const int status =
+        web_file != nullptr
+            ? AppendWebFile(*web_file, head, keep_alive, parser->AcceptsGzip, parser->IfNoneMatch,
+                            settings, out)
+            : AppendTimeAnswer(target, head, keep_alive, settings, out);
+    if (status == 200 || status == 304) {
       ++read.Answered;
     } else {
       ++read.Refused;

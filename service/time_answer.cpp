@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "service/time_encoding.h"
+#include "service/web_files.h"
 
 namespace borvane {
 
@@ -15,6 +16,7 @@ constexpr std::string_view kStampName = "borvane";
 std::string_view StatusLine(int status) {
   switch (status) {
     case 200: return "HTTP/1.1 200 OK\r\n";
+    case 304: return "HTTP/1.1 304 Not Modified\r\n";
     case 400: return "HTTP/1.1 400 Bad Request\r\n";
     case 404: return "HTTP/1.1 404 Not Found\r\n";
     case 405: return "HTTP/1.1 405 Method Not Allowed\r\n";
@@ -51,6 +53,7 @@ void AppendHeaders(int status, std::size_t length, bool keep_alive, const Answer
     out += "\r\nAllow: ";
     out += allow;
   }
+  if (settings.Web != nullptr) out += "\r\nAccess-Control-Allow-Origin: *";
   if (keep_alive) {
     out += "\r\nConnection: keep-alive\r\nKeep-Alive: timeout=";
     out += std::to_string(settings.KeepAlive.count());
@@ -141,6 +144,43 @@ int AppendTimeAnswer(std::string_view target, bool head, bool keep_alive,
     out += encoded;
   }
   return 200;
+}
+
+int AppendWebFile(const WebFile& file, bool head, bool keep_alive, bool gzip_accepted,
+                  std::string_view if_none_match, const AnswerSettings& settings,
+                  std::string& out) {
+  const bool gzip = gzip_accepted && !file.Gzip.empty();
+  const std::string& body = gzip ? file.Gzip : file.Body;
+  const std::string& etag = gzip ? file.GzipETag : file.ETag;
+  // A validator list ("a", "b") or "*" matches when it holds ours.
+  const bool unchanged = !if_none_match.empty() &&
+                         (if_none_match.find(etag) != std::string_view::npos || if_none_match == "*");
+  const int status = unchanged ? 304 : 200;
+  out += StatusLine(status);
+  out += "Content-Type: ";
+  out += file.Type;
+  if (!unchanged) {
+    out += "\r\nContent-Length: ";
+    out += std::to_string(body.size());
+    if (gzip) out += "\r\nContent-Encoding: gzip";
+  }
+  // Caches keep the files but ask again each time: a new build is seen at
+  // once, and an unchanged file costs a 304.
+  out += "\r\nETag: ";
+  out += etag;
+  out += "\r\nCache-Control: no-cache\r\nVary: Accept-Encoding\r\nDate: ";
+  out += HttpDate(std::chrono::system_clock::now() + settings.Offset);
+  // The module and its wasm load into pages of other origins too.
+  out += "\r\nAccess-Control-Allow-Origin: *";
+  if (keep_alive) {
+    out += "\r\nConnection: keep-alive\r\nKeep-Alive: timeout=";
+    out += std::to_string(settings.KeepAlive.count());
+  } else {
+    out += "\r\nConnection: close";
+  }
+  out += "\r\n\r\n";
+  if (!head && !unchanged) out += body;
+  return status;
 }
 
 void AppendRefusal(int status, std::string_view reason, bool head, bool keep_alive,

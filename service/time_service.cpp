@@ -56,6 +56,7 @@ class TimeService::Server {
     ConnectionSettings settings;
     settings.Answer.Offset = std::chrono::milliseconds(options.offset_ms);
     settings.Answer.KeepAlive = std::chrono::ceil<std::chrono::seconds>(options.idle_timeout);
+    settings.Answer.Web = options.web;
     settings.HeaderDeadline = options.header_deadline;
     settings.IdleTimeout = options.idle_timeout;
     unsigned count = static_cast<unsigned>(options.threads);

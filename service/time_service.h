@@ -22,6 +22,8 @@
 
 namespace borvane {
 
+class WebFiles;
+
 struct TimeServiceOptions {
   std::string host = "127.0.0.1";
   int port = 0;                // 0: any free port
@@ -33,6 +35,7 @@ struct TimeServiceOptions {
   bool reuse_port = false;  // let other processes bind the same port (SO_REUSEPORT)
   std::string tls_cert;     // PEM certificate chain; with tls_key, serve HTTPS only
   std::string tls_key;      // PEM private key
+  const WebFiles* web = nullptr;  // the web panel to serve at "/"; outlives the service
 };
 
 // Largest clock skew the service accepts either way: 100 years.

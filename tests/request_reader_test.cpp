@@ -1,7 +1,9 @@
 #include "service/request_reader.h"
+#include "service/web_files.h"
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <regex>
@@ -130,6 +132,107 @@ TEST(RequestReader, RangesAreIgnoredAndTheAnswerIsWhole) {
   EXPECT_NE(out.find("Content-Length: 28\r\n"), std::string::npos);
   EXPECT_EQ(out.find("multipart"), std::string::npos);
   EXPECT_EQ(out.substr(out.size() - 28, 5), "12345");
+}
+
+// The web panel's files as the web build leaves them, in a folder of their own.
+const std::string kWasm("\0asm-plain", 10);
+
+class WebPanelFiles : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    m_Folder = std::filesystem::temp_directory_path() /
+               ("borvane-web-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
+                "-" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    std::filesystem::create_directories(m_Folder);
+    const std::pair<const char*, std::string> files[] = {{"borvane-client.js", "export {};"},
+                                                         {"borvane-client.wasm", kWasm},
+                                                         {"borvane-client.wasm.gz", "gz-bytes"}};
+    for (const auto& [name, bytes] : files) std::ofstream(m_Folder / name, std::ios::binary) << bytes;
+    m_Files = WebFiles::Load(m_Folder.string());
+    ASSERT_TRUE(m_Files.has_value());
+    m_Settings.Web = &*m_Files;
+  }
+  void TearDown() override { std::filesystem::remove_all(m_Folder); }
+
+  std::string Answer(const std::string& request) {
+    std::string out;
+    ReadRequests(request, RequestLimits{}, m_Settings, out);
+    return out;
+  }
+  static std::string Header(const std::string& answer, const std::string& name) {
+    const std::size_t at = answer.find("\r\n" + name + ": ");
+    if (at == std::string::npos) return "(none)";
+    const std::size_t start = at + name.size() + 4;
+    return answer.substr(start, answer.find("\r\n", start) - start);
+  }
+  static std::string Body(const std::string& answer) { return answer.substr(answer.find("\r\n\r\n") + 4); }
+
+  std::filesystem::path m_Folder;
+  std::optional<WebFiles> m_Files;
+  AnswerSettings m_Settings;
+};
+
+TEST_F(WebPanelFiles, ServesEachFileWithItsTypeAndGzipOnlyWhenAccepted) {
+  struct Row {
+    std::string Request;
+    std::string Type;
+    std::string Encoding;
+    std::string Body;
+  };
+  const std::vector<Row> rows = {
+      {Get("/"), "text/html; charset=utf-8", "(none)", ""},
+      {Get("/?from=elsewhere"), "text/html; charset=utf-8", "(none)", ""},
+      {Get("/borvane-client.js", "Accept-Encoding: gzip\r\n"), "text/javascript; charset=utf-8",
+       "(none)", "export {};"},  // no compressed copy: sent as it is
+      {Get("/borvane-client.wasm"), "application/wasm", "(none)", kWasm},
+      {Get("/borvane-client.wasm", "Accept-Encoding: deflate, GZIP\r\n"), "application/wasm", "gzip",
+       "gz-bytes"},
+      {Get("/borvane-client.wasm", "Accept-Encoding: gzip;q=0, br\r\n"), "application/wasm", "(none)",
+       kWasm},
+      {Get("/borvane-client.wasm", "Accept-Encoding: gzip;q=0.5\r\n"), "application/wasm", "gzip",
+       "gz-bytes"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.Request);
+    const std::string answer = Answer(row.Request);
+    EXPECT_EQ(Statuses(answer), std::vector<int>{200});
+    EXPECT_EQ(Header(answer, "Content-Type"), row.Type);
+    EXPECT_EQ(Header(answer, "Content-Encoding"), row.Encoding);
+    EXPECT_EQ(Header(answer, "Access-Control-Allow-Origin"), "*");
+    EXPECT_EQ(Header(answer, "Content-Length"), std::to_string(Body(answer).size()));
+    if (!row.Body.empty()) {
+      EXPECT_EQ(Body(answer), row.Body);
+    }
+  }
+  EXPECT_NE(Body(Answer(Get("/"))).find("<borvane-client></borvane-client>"), std::string::npos);
+}
+
+TEST_F(WebPanelFiles, AnUnchangedFileIsNotSentAgain) {
+  const std::string first = Answer(Get("/borvane-client.wasm"));
+  const std::string etag = Header(first, "ETag");
+  const std::string gzip_etag = Header(Answer(Get("/borvane-client.wasm", "Accept-Encoding: gzip\r\n")), "ETag");
+  EXPECT_NE(etag, gzip_etag);  // other bytes, another validator
+  const std::string again = Answer(Get("/borvane-client.wasm", "If-None-Match: \"x\", " + etag + "\r\n"));
+  EXPECT_EQ(Statuses(again), std::vector<int>{304});
+  EXPECT_EQ(Body(again), "");
+  // The validator of the plain file does not stand for the compressed one.
+  EXPECT_EQ(Statuses(Answer(Get("/borvane-client.wasm", "Accept-Encoding: gzip\r\nIf-None-Match: " +
+                                                        etag + "\r\n"))),
+            std::vector<int>{200});
+  const std::string head = Answer("HEAD /borvane-client.wasm HTTP/1.1\r\nHost: x\r\n\r\n");
+  EXPECT_EQ(Body(head), "");
+  EXPECT_EQ(Header(head, "Content-Length"), "10");
+}
+
+TEST_F(WebPanelFiles, WithoutTheWebPanelOnlyTheTimeIsServedAndOnlyToItsOwnOrigin) {
+  EXPECT_EQ(Header(Answer(Get(kQuery)), "Access-Control-Allow-Origin"), "*");
+  EXPECT_EQ(Statuses(Answer(Get("/borvane-client.js/x") + Get("/index.htm"))), (std::vector<int>{404, 404}));
+  m_Settings.Web = nullptr;
+  EXPECT_EQ(Statuses(Answer(Get("/") + Get("/borvane-client.wasm"))), (std::vector<int>{404, 404}));
+  EXPECT_EQ(Header(Answer(Get(kQuery)), "Access-Control-Allow-Origin"), "(none)");
+  // A folder without the module script holds no web panel.
+  std::filesystem::remove(m_Folder / "borvane-client.js");
+  EXPECT_FALSE(WebFiles::Load(m_Folder.string()).has_value());
 }
 
 }  // namespace
