@@ -9,8 +9,8 @@
 #include "app/commands.h"
 #include "client/client.h"
 #include "client/panel_texts.h"
-#include "platform/headless_panel.h"
-#include "platform/posix_clock.h"
+#include "platform/gtk/headless_panel.h"
+#include "platform/posix/posix_clock.h"
 
 namespace borvane::app {
 namespace {

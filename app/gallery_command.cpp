@@ -4,7 +4,7 @@
 #include <cstdio>
 
 #include "app/commands.h"
-#include "platform/gallery.h"
+#include "platform/gtk/gallery.h"
 
 namespace borvane::app {
 

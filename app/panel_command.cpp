@@ -13,16 +13,16 @@
 #include "app/client_report.h"
 #include "app/commands.h"
 #include "client/client.h"
-#include "platform/headless_panel.h"
+#include "platform/gtk/headless_panel.h"
 #include "container/basic_site.h"
 #include "container/manual_event_loop.h"
-#include "platform/curl_transfer.h"
-#include "platform/pango_text_engine.h"
-#include "platform/png_writer.h"
-#include "platform/posix_clock.h"
+#include "platform/posix/curl_transfer.h"
+#include "platform/gtk/pango_text_engine.h"
+#include "platform/posix/png_writer.h"
+#include "platform/posix/posix_clock.h"
 #ifdef BORVANE_HAVE_GTK
-#include "platform/gtk_painting_transfer.h"
-#include "platform/gtk_window.h"
+#include "platform/gtk/gtk_painting_transfer.h"
+#include "platform/gtk/gtk_window.h"
 #endif
 
 namespace borvane::app {

@@ -16,7 +16,7 @@
 #include <thread>
 
 #include "app/commands.h"
-#include "platform/metrics_server.h"
+#include "platform/posix/metrics_server.h"
 #include "service/time_service.h"
 #include "service/web_files.h"
 

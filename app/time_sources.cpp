@@ -13,8 +13,8 @@
 #include "client/time_text.h"
 #include "container/error.h"
 #include "container/utf8.h"
-#include "platform/date_source.h"
-#include "platform/ntp_source.h"
+#include "platform/posix/date_source.h"
+#include "platform/posix/ntp_source.h"
 #include "service/time_encoding.h"
 
 namespace borvane::app {

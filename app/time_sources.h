@@ -1,9 +1,9 @@
 #pragma once
 // The time sources a check can ask, chosen by the address's scheme:
 //   http[s]://HOST[:PORT]   the panel's own protocol (the reference service)
-//   ntp://HOST[:PORT]       NTP (platform/ntp_source.h)
+//   ntp://HOST[:PORT]       NTP (platform/posix/ntp_source.h)
 //   date+http[s]://HOST[:PORT][/PATH]   a web server's Date header
-//                                       (platform/date_source.h)
+//                                       (platform/posix/date_source.h)
 // and how the panel is given them: the plain transfer for one own-protocol
 // source asked once (exactly the panel's own query), else a transfer that
 // asks every source, combines those that agree and hands the panel one
@@ -17,9 +17,9 @@
 #include <vector>
 
 #include "container/transfer.h"
-#include "platform/curl_transfer.h"
-#include "platform/source_selection.h"
-#include "platform/time_source.h"
+#include "platform/posix/curl_transfer.h"
+#include "platform/posix/source_selection.h"
+#include "platform/posix/time_source.h"
 
 namespace borvane::app {
 

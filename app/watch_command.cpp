@@ -14,10 +14,10 @@
 #include "app/commands.h"
 #include "app/hourly_watch.h"
 #include "app/watch_metrics.h"
-#include "platform/curl_transfer.h"
-#include "platform/glib_event_loop.h"
-#include "platform/metrics_server.h"
-#include "platform/posix_clock.h"
+#include "platform/posix/curl_transfer.h"
+#include "platform/gtk/glib_event_loop.h"
+#include "platform/posix/metrics_server.h"
+#include "platform/posix/posix_clock.h"
 
 namespace borvane::app {
 namespace {

@@ -3,7 +3,7 @@
 #include <cmath>
 #include <cstdio>
 
-#include "platform/metrics_server.h"
+#include "platform/posix/metrics_server.h"
 
 namespace borvane::app {
 

@@ -9,8 +9,8 @@
 #include <regex>
 #include <vector>
 
-#include "platform/headless_panel.h"
-#include "platform/posix_clock.h"
+#include "platform/gtk/headless_panel.h"
+#include "platform/posix/posix_clock.h"
 #include "service/time_service.h"
 
 namespace borvane {

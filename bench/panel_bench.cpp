@@ -14,9 +14,9 @@
 #include "client/client.h"
 #include "container/basic_site.h"
 #include "container/manual_event_loop.h"
-#include "platform/curl_transfer.h"
-#include "platform/pango_text_engine.h"
-#include "platform/posix_clock.h"
+#include "platform/posix/curl_transfer.h"
+#include "platform/gtk/pango_text_engine.h"
+#include "platform/posix/posix_clock.h"
 #include "service/time_service.h"
 
 namespace borvane {

@@ -8,7 +8,7 @@
 #include <cstdlib>
 #include <memory>
 
-#include "platform/curl_transfer.h"
+#include "platform/posix/curl_transfer.h"
 #include "service/time_encoding.h"
 #include "service/time_service.h"
 

@@ -12,7 +12,7 @@
 #include "container/manual_event_loop.h"
 #include "container/picture.h"
 #include "container/surface.h"
-#include "platform/pango_text_engine.h"
+#include "platform/gtk/pango_text_engine.h"
 #include "xpcmdbutton/xpcmdbutton.h"
 
 namespace borvane {

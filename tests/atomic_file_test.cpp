@@ -4,7 +4,7 @@
 // library's fsync and rename (a definition here wins over the library's for
 // the whole program) and records the file each call was about.
 
-#include "platform/atomic_file.h"
+#include "platform/posix/atomic_file.h"
 
 #include <dlfcn.h>
 #include <gtest/gtest.h>

@@ -9,7 +9,7 @@
 
 #include "client/panel_texts.h"
 #include "container/error.h"
-#include "platform/pango_text_engine.h"
+#include "platform/gtk/pango_text_engine.h"
 #include "support/answers.h"
 
 // Fontconfig keeps its font cache for the life of the process; the leak

@@ -10,7 +10,7 @@
 
 #include "client/panel_texts.h"
 #include "container/error.h"
-#include "platform/posix_clock.h"
+#include "platform/posix/posix_clock.h"
 #include "support/answers.h"
 #include "support/scoped_time_zone.h"
 

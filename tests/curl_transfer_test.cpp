@@ -1,4 +1,4 @@
-#include "platform/curl_transfer.h"
+#include "platform/posix/curl_transfer.h"
 
 #include <arpa/inet.h>
 #include <curl/curl.h>

@@ -15,7 +15,7 @@
 #include <thread>
 
 #include "container/error.h"
-#include "platform/date_source.h"
+#include "platform/posix/date_source.h"
 #include "service/time_service.h"
 #include "support/process.h"
 

@@ -16,9 +16,9 @@
 #include <vector>
 
 #include "container/picture.h"
-#include "platform/gallery.h"
-#include "platform/pango_text_engine.h"
-#include "platform/png_writer.h"
+#include "platform/gtk/gallery.h"
+#include "platform/gtk/pango_text_engine.h"
+#include "platform/posix/png_writer.h"
 
 // Fontconfig keeps its font cache for the life of the process; the leak
 // checker of sanitizer builds would report it as ours.

@@ -2,7 +2,7 @@
 // default context, stop on cancel (also from inside their own tick), and
 // report what leaves a tick instead of unwinding into GLib.
 
-#include "platform/glib_event_loop.h"
+#include "platform/gtk/glib_event_loop.h"
 
 #include <glib.h>
 #include <gtest/gtest.h>

@@ -12,7 +12,7 @@
 #include <nlohmann/json.hpp>
 #include <string>
 
-#include "platform/metrics_server.h"
+#include "platform/posix/metrics_server.h"
 #include "support/ntp_stub.h"
 #include "support/process.h"
 

@@ -9,8 +9,8 @@
 #include <string>
 
 #include "container/error.h"
-#include "platform/ntp_source.h"
-#include "platform/source_selection.h"
+#include "platform/posix/ntp_source.h"
+#include "platform/posix/source_selection.h"
 #include "support/chronyd.h"
 #include "support/ntp_stub.h"
 

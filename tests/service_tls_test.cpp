@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "container/error.h"
-#include "platform/curl_transfer.h"
+#include "platform/posix/curl_transfer.h"
 #include "service/time_service.h"
 #include "support/process.h"
 

@@ -6,11 +6,11 @@
 #include <cstdlib>
 
 #include "client/client.h"
-#include "platform/curl_transfer.h"
-#include "platform/gtk_control_host.h"
-#include "platform/gtk_painting_transfer.h"
-#include "platform/pango_text_engine.h"
-#include "platform/posix_clock.h"
+#include "platform/posix/curl_transfer.h"
+#include "platform/gtk/gtk_control_host.h"
+#include "platform/gtk/gtk_painting_transfer.h"
+#include "platform/gtk/pango_text_engine.h"
+#include "platform/posix/posix_clock.h"
 #include "service/time_service.h"
 
 #ifndef BORVANE_SERVICE_URL

@@ -17,9 +17,9 @@
 #include "library/component.h"
 #include "library/hosted_client.h"
 #include "library/registry_file.h"
-#include "platform/curl_transfer.h"
+#include "platform/posix/curl_transfer.h"
 #include "platform/linux/locked_registry_store.h"
-#include "platform/posix_clock.h"
+#include "platform/posix/posix_clock.h"
 #include "service/time_service.h"
 
 #ifndef BORVANE_SERVICE_URL

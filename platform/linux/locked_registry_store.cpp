@@ -1,7 +1,7 @@
 #include "platform/linux/locked_registry_store.h"
 
-#include "platform/atomic_file.h"
-#include "platform/file_lock.h"
+#include "platform/posix/atomic_file.h"
+#include "platform/posix/file_lock.h"
 
 namespace borvane {
 

@@ -38,7 +38,8 @@ man -l "$prefix/share/man/man1/borvane.1" >/dev/null 2>&1 || fail "the man page 
 "$prefix/bin/borvane" serve --listen 127.0.0.1:0 >"$work/serve.log" &
 serve_pid=$!
 for _ in $(seq 50); do grep -q 'http://' "$work/serve.log" && break; sleep 0.1; done
-url=$(grep -o 'http://127.0.0.1:[0-9]*' "$work/serve.log") || fail "borvane serve did not start"
+url=$(grep -o -m1 'http://127.0.0.1:[0-9]*' "$work/serve.log" | head -n1 || true)
+[ -n "$url" ] || fail "borvane serve did not start"
 
 "$prefix/bin/borvane" query --service "$url" | grep -q '北京时间' || fail "installed borvane query"
 "$prefix/bin/borvane" panel --help | grep -q -- '--snapshot' || fail "installed borvane panel --help"

@@ -11,7 +11,7 @@
 #include <thread>
 #include <vector>
 
-#include "platform/ntp_source.h"
+#include "platform/posix/ntp_source.h"
 #include "support/ntp_stub.h"
 
 namespace borvane::testing {

@@ -11,7 +11,7 @@
 #include <cstring>
 #include <stdexcept>
 
-#include "platform/ntp_source.h"
+#include "platform/posix/ntp_source.h"
 
 namespace borvane::testing {
 

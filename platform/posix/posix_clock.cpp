@@ -1,4 +1,4 @@
-#include "platform/posix_clock.h"
+#include "platform/posix/posix_clock.h"
 
 #include <time.h>
 

@@ -1,4 +1,4 @@
-#include "platform/pango_text_engine.h"
+#include "platform/gtk/pango_text_engine.h"
 
 #include <cairo.h>
 #include <pango/pangocairo.h>

@@ -1,4 +1,4 @@
-#include "platform/gtk_painting_transfer.h"
+#include "platform/gtk/gtk_painting_transfer.h"
 
 #include <glib.h>
 

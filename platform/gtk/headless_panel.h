@@ -14,8 +14,8 @@
 #include "container/basic_site.h"
 #include "container/manual_event_loop.h"
 #include "container/null_text_engine.h"
-#include "platform/curl_transfer.h"
-#include "platform/pango_text_engine.h"
+#include "platform/posix/curl_transfer.h"
+#include "platform/gtk/pango_text_engine.h"
 
 namespace borvane {
 

@@ -1,4 +1,4 @@
-#include "platform/gallery.h"
+#include "platform/gtk/gallery.h"
 
 #include <functional>
 #include <stdexcept>
@@ -6,8 +6,8 @@
 
 #include "container/basic_site.h"
 #include "container/manual_event_loop.h"
-#include "platform/pango_text_engine.h"
-#include "platform/png_writer.h"
+#include "platform/gtk/pango_text_engine.h"
+#include "platform/posix/png_writer.h"
 #include "xpcmdbutton/xpcmdbutton.h"
 #include "xpgroupbox/xpgroupbox.h"
 

@@ -1,4 +1,4 @@
-#include "platform/ntp_source.h"
+#include "platform/posix/ntp_source.h"
 
 #include <netdb.h>
 #include <netinet/in.h>
@@ -20,7 +20,7 @@
 
 #include "container/error.h"
 #include "container/utf8.h"
-#include "platform/source_selection.h"
+#include "platform/posix/source_selection.h"
 
 namespace borvane {
 

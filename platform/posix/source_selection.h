@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/time_source.h"
+#include "platform/posix/time_source.h"
 
 namespace borvane {
 

@@ -1,4 +1,4 @@
-#include "platform/gtk_window.h"
+#include "platform/gtk/gtk_window.h"
 
 #include <gtk/gtk.h>
 

@@ -10,7 +10,7 @@
 #include <string>
 
 #include "container/transfer.h"
-#include "platform/gtk_control_host.h"
+#include "platform/gtk/gtk_control_host.h"
 
 namespace borvane {
 

@@ -1,4 +1,4 @@
-#include "platform/metrics_server.h"
+#include "platform/posix/metrics_server.h"
 
 #include <arpa/inet.h>
 #include <fcntl.h>

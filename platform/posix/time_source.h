@@ -3,7 +3,7 @@
 // the HTTP Date header. Each source measures this machine's clock against
 // one server and yields an estimate with a bound that always holds (the
 // server read its clock somewhere inside our round trip); several sources
-// are combined by interval intersection (platform/source_selection.h)
+// are combined by interval intersection (platform/posix/source_selection.h)
 // before the panel sees one answer.
 //
 // Sign convention throughout: offset is this machine's clock minus the

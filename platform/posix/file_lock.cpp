@@ -1,4 +1,4 @@
-#include "platform/file_lock.h"
+#include "platform/posix/file_lock.h"
 
 #include <fcntl.h>
 #include <sys/file.h>

@@ -1,4 +1,4 @@
-#include "platform/date_source.h"
+#include "platform/posix/date_source.h"
 
 #include <curl/curl.h>
 
@@ -9,7 +9,7 @@
 #include <thread>
 
 #include "container/error.h"
-#include "platform/source_selection.h"
+#include "platform/posix/source_selection.h"
 
 namespace borvane {
 

@@ -1,4 +1,4 @@
-#include "platform/glib_event_loop.h"
+#include "platform/gtk/glib_event_loop.h"
 
 #include <glib.h>
 

@@ -6,7 +6,7 @@
 #include <functional>
 #include <string>
 
-#include "platform/gtk_control_host.h"
+#include "platform/gtk/gtk_control_host.h"
 
 namespace borvane {
 

@@ -9,7 +9,7 @@
 #include <optional>
 #include <string>
 
-#include "platform/time_source.h"
+#include "platform/posix/time_source.h"
 
 namespace borvane {
 

@@ -1,4 +1,4 @@
-#include "platform/gtk_control_host.h"
+#include "platform/gtk/gtk_control_host.h"
 
 #include <gtk/gtk.h>
 

@@ -22,7 +22,7 @@
 #include "container/basic_site.h"
 #include "container/site.h"
 #include "container/user_control.h"
-#include "platform/glib_event_loop.h"
+#include "platform/gtk/glib_event_loop.h"
 
 typedef struct _GtkWidget GtkWidget;
 typedef struct _GtkEventController GtkEventController;

@@ -1,4 +1,4 @@
-#include "platform/source_selection.h"
+#include "platform/posix/source_selection.h"
 
 #include <algorithm>
 #include <cassert>

@@ -1,4 +1,4 @@
-#include "platform/png_writer.h"
+#include "platform/posix/png_writer.h"
 
 #include <cairo.h>
 
@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "platform/atomic_file.h"
+#include "platform/posix/atomic_file.h"
 
 namespace borvane {
 

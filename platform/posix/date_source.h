@@ -12,7 +12,7 @@
 #include <memory>
 #include <string>
 
-#include "platform/time_source.h"
+#include "platform/posix/time_source.h"
 
 namespace borvane {
 
