@@ -25,7 +25,8 @@ set -euo pipefail
 # even on a kernel that refuses 32-bit programs, and a 32-bit script host
 # cannot load the 64-bit build nor the other way round: every step names its
 # loader.
-loader=/usr/lib/wine/wine64
+loader64=/usr/lib/wine/wine64
+loader=$loader64
 [ -x "$loader" ] || { echo "64-bit Wine (wine64) is not installed: skipped"; exit 77; }
 # One wine server for both widths: the 64-bit one serves 32-bit programs too.
 wineserver=/usr/lib/wine/wineserver64
@@ -78,6 +79,26 @@ wait_for_server() {
   without_clock_right timeout 60 "$wineserver" -w
 }
 
+# A Unix path as Wine names it, on its Z: drive.
+winpath() { local p="$1"; printf 'Z:%s' "${p//\//\\}"; }
+
+# headless_registry [LINE...]: Wine's null graphics driver, which still
+# paints windows and reads them back without a display, plus any further
+# .reg lines; then lets the wine server end, since it chooses the driver
+# when it starts.
+headless_registry() {
+  local reg
+  reg=$(mktemp --suffix=.reg)
+  {
+    printf 'Windows Registry Editor Version 5.00\r\n\r\n'
+    printf '[HKEY_CURRENT_USER\\Software\\Wine\\Drivers]\r\n"Graphics"="null"\r\n\r\n'
+    if (($#)); then printf '%s\r\n' "$@"; fi
+  } >"$reg"
+  without_clock_right timeout 60 "$loader" regedit /S "$(winpath "$reg")"
+  rm -f "$reg"
+  wait_for_server
+}
+
 step="${1:?step}"
 shift
 case "$step" in
@@ -94,7 +115,7 @@ case "$step" in
     # check64: the 64-bit build's check, as a step of the 32-bit run (what
     # unregistering the 32-bit build left of the 64-bit one).
     if [ "$step" = check64 ]; then
-      loader=/usr/lib/wine/wine64
+      loader=$loader64
       build_dir="${BORVANE_WINDOWS_DIR:-}"
       ocx="$build_dir/borvane.ocx"
     fi
@@ -145,7 +166,6 @@ case "$step" in
   host)
     # The control's hourly re-check sets the clock here: without the right
     # (without_clock_right above), the refusal line shows.
-    winpath() { local p="$1"; printf 'Z:%s' "${p//\//\\}"; }
     : "${BORVANE_BINARY:?}"
     work=$(mktemp -d)
     services=()
@@ -170,21 +190,14 @@ case "$step" in
       echo "borvane serve did not start" >&2; cat "$1" >&2
       return 1
     }
-    # Headless: Wine's null graphics driver still paints windows and reads
-    # them back. The panel names Latin faces (Arial, MS Sans Serif) for its
+    # Headless. The panel names Latin faces (Arial, MS Sans Serif) for its
     # Chinese texts; Wine's own fonts have no CJK glyphs and it links no
     # face behind them, so in this prefix only the two names stand for the
     # CJK face, which has Latin letters too.
     cp /usr/share/fonts/truetype/wqy/wqy-microhei.ttc "$WINEPREFIX/drive_c/windows/Fonts/"
-    {
-      printf 'Windows Registry Editor Version 5.00\r\n\r\n'
-      printf '[HKEY_CURRENT_USER\\Software\\Wine\\Drivers]\r\n"Graphics"="null"\r\n\r\n'
-      printf '[HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows NT\\CurrentVersion\\FontSubstitutes]\r\n'
-      printf '"Arial"="WenQuanYi Micro Hei"\r\n"MS Sans Serif"="WenQuanYi Micro Hei"\r\n'
-    } >"$work/host.reg"
-    without_clock_right timeout 60 "$loader" regedit /S "$(winpath "$work/host.reg")"
-    # The driver is chosen when the wine server starts: let this one end.
-    wait_for_server
+    headless_registry \
+      '[HKEY_LOCAL_MACHINE\Software\Microsoft\Windows NT\CurrentVersion\FontSubstitutes]' \
+      '"Arial"="WenQuanYi Micro Hei"' '"MS Sans Serif"="WenQuanYi Micro Hei"'
 
     start_service "$work/queries.log" 0
     url=$service_url
@@ -218,13 +231,7 @@ case "$step" in
     ;;
   probe)
     : "${build_dir:?}"
-    # Headless: Wine's null graphics driver (chosen when the wine server
-    # starts, so this one is let end first).
-    reg=$(mktemp --suffix=.reg)
-    printf 'Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\Software\\Wine\\Drivers]\r\n"Graphics"="null"\r\n' >"$reg"
-    without_clock_right timeout 60 "$loader" regedit /S "Z:${reg//\//\\}"
-    rm -f "$reg"
-    wait_for_server
+    headless_registry
     status=0
     # warn+heap: Wine checks its heap on every call, so a use after free
     # in a callback shows as a fault or a heap warning.
