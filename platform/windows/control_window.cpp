@@ -8,6 +8,7 @@
 #include "container/error.h"
 #include "platform/windows/com_boundary.h"
 #include "platform/windows/frame_painter.h"
+#include "platform/windows/this_module.h"
 #include "platform/windows/variant_convert.h"
 
 namespace borvane {
@@ -15,14 +16,6 @@ namespace borvane {
 namespace {
 
 constexpr wchar_t kClassName[] = L"borvane.client.window";
-
-HINSTANCE ThisModule() {
-  HMODULE module = nullptr;
-  ::GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
-                           GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                       reinterpret_cast<LPCWSTR>(&ThisModule), &module);
-  return module;
-}
 
 // The container's codes: shift 1, ctrl 2, alt 4.
 std::int16_t ShiftCode() {

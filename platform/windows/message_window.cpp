@@ -3,19 +3,13 @@
 #include <stdexcept>
 #include <string>
 
+#include "platform/windows/this_module.h"
+
 namespace borvane {
 
 namespace {
 
 constexpr wchar_t kClassName[] = L"borvane.client.messages";
-
-HINSTANCE ThisModule() {
-  HMODULE module = nullptr;
-  ::GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
-                           GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                       reinterpret_cast<LPCWSTR>(&ThisModule), &module);
-  return module;
-}
 
 }  // namespace
 
