@@ -4,6 +4,7 @@
 #include "borvane/panel_widget.h"
 
 #include <cstdlib>
+#include <stdexcept>
 
 #include "client/client.h"
 #include "platform/posix/curl_transfer.h"
@@ -11,6 +12,7 @@
 #include "platform/gtk/gtk_painting_transfer.h"
 #include "platform/gtk/pango_text_engine.h"
 #include "platform/posix/posix_clock.h"
+#include "platform/posix/time_sources.h"
 #include "service/time_service.h"
 
 #ifndef BORVANE_SERVICE_URL
@@ -38,9 +40,10 @@ class WidgetClock final : public Clock {
 }  // namespace
 
 struct PanelWidget::Impl {
-  explicit Impl(const PanelWidgetOptions& options)
+  Impl(const PanelWidgetOptions& options, const PanelWidgetSources& sources)
       : Clock(options.DryRun),
-        Panel(Host, ClientServices{Clock, Painting, ChooseService(options.ServiceUrl)}) {
+        Address(ChooseSources(options.ServiceUrl, sources)),
+        Panel(Host, ClientServices{Clock, Painting, Address}) {
     Host.ToolTipAt = [this](float x, float y) { return Panel.ToolTipAt(x, y); };
     Host.MoveFocus = [this](bool backwards) { return Panel.MoveFocus(backwards); };
     Host.FocusLeft = [this] { Panel.ClearFocus(); };
@@ -53,6 +56,18 @@ struct PanelWidget::Impl {
   ~Impl() {
     Host.Detach();
     if (Embedded) Embedded->Stop();
+  }
+
+  // The address the panel shows; a check of more than the own service's
+  // single fetch goes through the combining transfer.
+  std::string ChooseSources(const std::string& given, const PanelWidgetSources& sources) {
+    if (sources.Samples < 0 || sources.Samples > 64) {
+      throw std::runtime_error("the number of samples must be 1 to 64 (0: each source's default)");
+    }
+    std::vector<std::string> addresses = sources.Services;
+    if (addresses.empty()) addresses.push_back(ChooseService(given));
+    Combined = CombiningTransfer(addresses, sources.Samples, std::string());
+    return addresses.front();
   }
 
   std::string ChooseService(const std::string& given) {
@@ -70,14 +85,20 @@ struct PanelWidget::Impl {
   std::unique_ptr<TimeService> Embedded;
   WidgetClock Clock;
   CurlTransfer Transfer;
+  // Set, with Embedded, while Address is made: declared before it.
+  std::unique_ptr<SourceTransfer> Combined;
+  std::string Address;
   PangoTextEngine Text;
   GtkControlHost Host{Text, "client1"};
-  PaintingTransfer Painting{Transfer, Host};
+  PaintingTransfer Painting{Combined ? static_cast<borvane::Transfer&>(*Combined) : Transfer, Host};
   client Panel;
 };
 
 PanelWidget::PanelWidget(PanelWidgetOptions options)
-    : m_Impl(std::make_unique<Impl>(options)) {}
+    : m_Impl(std::make_unique<Impl>(options, PanelWidgetSources{})) {}
+
+PanelWidget::PanelWidget(PanelWidgetOptions options, PanelWidgetSources sources)
+    : m_Impl(std::make_unique<Impl>(options, sources)) {}
 
 PanelWidget::~PanelWidget() = default;
 
