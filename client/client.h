@@ -9,10 +9,12 @@
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "client/query_run.h"
 #include "container/check_box.h"
 #include "container/child_site.h"
 #include "container/clock.h"
@@ -51,6 +53,13 @@ struct ClientServices {
 //
 // Creating a client builds the panel but asks nothing; the host then sends
 // the creation notification (Initialize), which runs the first query.
+//
+// A query starts its fetch through Transfer::Start and goes on when the
+// fetch completes. With a transfer that completes inside Start (the
+// default), each handler has run its queries to the end when it returns;
+// with one that runs in the background, the handler returns at once and the
+// query goes on in the completion, on the same thread, later. One query is
+// in flight at a time; asks that come meanwhile wait behind it.
 class client final : public UserControl {
   // The sites of the contained controls come first: members are built in
   // declaration order and each control takes its site when it is built.
@@ -60,6 +69,8 @@ class client final : public UserControl {
 
  public:
   client(Site& site, ClientServices services);
+  // Cancels a fetch in flight: its completion never reaches the panel.
+  ~client() override;
 
   // Public methods.
   //
@@ -70,7 +81,11 @@ class client final : public UserControl {
   // gives up quietly with the delay message in Label1. Always
   // returns the empty text; a failed fetch (TransferFailed) or an answer
   // that does not read (TypeMismatch) is raised with what was already shown
-  // left in place. The mouse pointer is back to default however it ends.
+  // left in place: to the caller while the query runs inside this call, to
+  // the site (ReportError) once it goes on in a background completion. The
+  // mouse pointer is busy while the query is in flight and back to default
+  // however it ends. Asked while a query is in flight, it runs once that
+  // one has ended.
   std::string DisplayTime();
   // The answer decoder; replaces `salasana` by the shift it derived.
   std::string DeCrypt(Variant& texti, Variant& salasana);
@@ -78,6 +93,20 @@ class client final : public UserControl {
   // The creation notification: runs UserControl_Initialize, and an error
   // leaving it goes to the site.
   void Initialize();
+
+  // Stops querying, for a host that closes the control: cancels the fetch
+  // in flight (its completion never reaches the panel), drops the asks
+  // waiting behind it and what was to follow it (a clock setting among
+  // them), and puts the pointer back. The panel stays usable: a later ask
+  // starts a fresh query.
+  void CancelQuery();
+  bool QueryInFlight() const { return m_Run.InFlight; }
+  // Runs each time a query ends (answered, given up, or failed), after its
+  // results are shown and before what follows it (a clock setting, the
+  // next waiting ask) or the error it ends with is reported: a host whose
+  // fetch completes in the background redraws or reads the panel here. It
+  // must not throw.
+  std::function<void()> QueryEnded;
 
   // Notification handlers. The panel binds them to its parts; the command
   // line and tests also call them directly, and then get their errors.
@@ -156,9 +185,24 @@ class client final : public UserControl {
   void UserControl_KeyUp(std::int16_t& KeyCode, std::int16_t& Shift) override;
   void SetPointer(std::int16_t pointer);
 
-  // Reads the clock, asks the service (within `time_left`) and decodes;
-  // empty when the corrected milliseconds fall outside 0..999.
-  std::optional<Measurement> Measure(std::chrono::milliseconds time_left);
+  // The query's course (client/query_run.cpp).
+  void Ask(AfterQuery then);
+  void Begin(AfterQuery then);
+  void Proceed(const std::function<bool()>& step);
+  bool RunAttempts();
+  std::optional<FetchOutcome> StartFetch(std::chrono::milliseconds time_left);
+  void OnFetched(std::uint64_t fetch, FetchOutcome outcome);
+  bool Accept(const FetchOutcome& outcome);
+  void Finish();
+  void Abandon();
+  void RunAfter(AfterQuery then);
+  void RunWaiting();
+  void CountTick();
+  void SetClockFromAnswer();
+
+  // Decodes the answer against a second clock reading; empty when the
+  // corrected milliseconds fall outside 0..999.
+  std::optional<Measurement> Measure(const std::string& answer);
   // Shows, compares and stores an accepted measurement.
   void ShowResult(const Measurement& m);
   // The verdict on the local reading against the Beijing date and time of
@@ -173,6 +217,7 @@ class client final : public UserControl {
   };
 
   ClientServices m_Services;
+  QueryRun m_Run;
   std::string m_ServiceHost;
   std::int16_t m_MousePointer = 0;
   std::vector<Focusable> m_TabOrder;

@@ -1,5 +1,5 @@
-// The set-clock handler: a fresh query, then the service time written into
-// the local clock.
+// The set-clock handler: a fresh query, then, once it has ended, the
+// service time written into the local clock.
 
 #include "client/client.h"
 #include "client/panel_texts.h"
@@ -10,9 +10,9 @@
 
 namespace borvane {
 
-void client::Command2_Click() {
-  DisplayTime();
+void client::Command2_Click() { Ask(AfterQuery::SetClock); }
 
+void client::SetClockFromAnswer() {
   if (Label1.Caption() == panel::kDelayMessage) {
     Label2.SetCaption(panel::kConnectionPrefix + m_ServiceHost + panel::kConnectionSuffix);
     return;

@@ -5,7 +5,6 @@
 #include <chrono>
 #include <cmath>
 #include <cstdlib>
-#include <functional>
 
 #include "client/client.h"
 #include "client/decrypt.h"
@@ -18,19 +17,6 @@
 namespace borvane {
 
 namespace {
-
-// Runs its action however the scope is left: accepted, given up after the
-// last attempt, or left by an error.
-class OnExit {
- public:
-  explicit OnExit(std::function<void()> action) : m_Action(std::move(action)) {}
-  ~OnExit() { m_Action(); }
-  OnExit(const OnExit&) = delete;
-  OnExit& operator=(const OnExit&) = delete;
-
- private:
-  std::function<void()> m_Action;
-};
 
 // Characters of the answer that carry the echoed send stamp, and of its
 // tail that carry the encoded time.
@@ -56,46 +42,16 @@ std::string client::QueryAddress(const std::string& stamp) const {
 }
 
 std::string client::DisplayTime() {
-  OnExit restore([this] { SetPointer(panel::kDefaultPointer); });
-  using SteadyClock = std::chrono::steady_clock;
-  const SteadyClock::time_point deadline = SteadyClock::now() + m_Services.query_deadline;
-  for (int attempt = 1; attempt <= kMaxQueryAttempts; ++attempt) {
-    const auto time_left =
-        std::chrono::ceil<std::chrono::milliseconds>(deadline - SteadyClock::now());
-    // Out of time: give up as after the last attempt.
-    if (time_left <= std::chrono::milliseconds::zero()) break;
-    SetPointer(panel::kBusyPointer);
-    if (const std::optional<Measurement> m = Measure(time_left)) {
-      ShowResult(*m);
-      return {};
-    }
-    // Too slow to trust; earlier results stay as they are.
-    Label1.SetCaption(panel::kDelayMessage);
-  }
+  Ask(AfterQuery::Nothing);
   return {};
 }
 
-std::optional<client::Measurement> client::Measure(std::chrono::milliseconds time_left) {
-  Clock& clock = m_Services.clock;
-  Transfer& transfer = m_Services.transfer;
-
-  // The send stamp: seconds (2 digits) and milliseconds (3 digits) of the
-  // first reading. The service echoes it; we keep no copy.
-  const SystemTime sent = clock.Now();
-  const std::string stamp =
-      PadLeft2(std::to_string(sent.wSecond)) + PadLeft3(std::to_string(sent.wMilliseconds));
-
-  // A transfer still running gets no second request; the empty answer then
-  // fails to read as an echo below.
-  std::string answer;
-  if (!transfer.StillExecuting()) answer = transfer.OpenUrl(QueryAddress(stamp), time_left);
-  transfer.Cancel();
-
+std::optional<client::Measurement> client::Measure(const std::string& answer) {
   Variant texti(Utf8Right(answer, kEncodedLength));
   Variant key(kDecoderKey);  // fresh each time: DeCrypt replaces it by the shift
   Measurement m;
   m.Decoded = borvane::DeCrypt(texti, key);
-  m.Local = clock.Now();
+  m.Local = m_Services.clock.Now();
 
   // Round trip in ms from the echo alone, 32-bit signed. Across a minute
   // boundary it comes out strongly negative, and the range test rejects it.

@@ -1,5 +1,5 @@
 // A GTK4 application with the borvane time panel beside its own widgets.
-// Usage: gtk-embed [--service ADDRESS]... [--samples N] [--dry-run] [--exit-after-first-frame]
+// Usage: gtk-embed [--service ADDRESS]... [--samples N] [--dry-run] [--exit-after-first-query]
 // (ADDRESS: http[s]://host[:port], ntp://host[:port] or date+http[s]://host[:port][/path])
 #include <borvane/panel_widget.h>
 #include <gtk/gtk.h>
@@ -13,7 +13,7 @@
 static borvane::PanelWidgetOptions options;
 static borvane::PanelWidgetSources sources;
 static std::unique_ptr<borvane::PanelWidget> panel;
-static bool exit_after_first_frame = false;
+static bool exit_after_first_query = false;
 
 static void Activate(GtkApplication* app, gpointer) {
   GtkWidget* window = gtk_application_window_new(app);
@@ -21,7 +21,8 @@ static void Activate(GtkApplication* app, gpointer) {
   GtkWidget* row = gtk_box_new(GTK_ORIENTATION_HORIZONTAL, 12);
   gtk_box_append(GTK_BOX(row), gtk_label_new("Our own widgets\nsit beside the panel."));
   try {
-    panel = std::make_unique<borvane::PanelWidget>(options, sources);  // starts the first query
+    // Its first query starts soon after.
+    panel = std::make_unique<borvane::PanelWidget>(options, sources);
   } catch (const std::exception& e) {
     std::fprintf(stderr, "gtk-embed: %s\n", e.what());
     g_application_quit(G_APPLICATION(app));
@@ -32,10 +33,13 @@ static void Activate(GtkApplication* app, gpointer) {
   g_signal_connect_swapped(quit, "clicked", G_CALLBACK(gtk_window_destroy), window);
   gtk_box_append(GTK_BOX(row), quit);
   gtk_window_set_child(GTK_WINDOW(window), row);
-  panel->OnFirstFrame([app] {
+  panel->OnQueryEnded([app] {
+    static bool told = false;
+    if (told) return;
+    told = true;
     std::printf("first query: %s | %s\n", panel->ServiceTimeText().c_str(), panel->StatusText().c_str());
     std::fflush(stdout);
-    if (exit_after_first_frame) g_application_quit(G_APPLICATION(app));
+    if (exit_after_first_query) g_application_quit(G_APPLICATION(app));
   });
   gtk_window_present(GTK_WINDOW(window));
 }
@@ -46,7 +50,7 @@ int main(int argc, char** argv) {
     if (arg == "--service" && i + 1 < argc) sources.Services.push_back(argv[++i]);
     if (arg == "--samples" && i + 1 < argc) sources.Samples = std::atoi(argv[++i]);
     if (arg == "--dry-run") options.DryRun = true;
-    if (arg == "--exit-after-first-frame") exit_after_first_frame = true;
+    if (arg == "--exit-after-first-query") exit_after_first_query = true;
   }
   GtkApplication* app = gtk_application_new("org.example.GtkEmbed", G_APPLICATION_NON_UNIQUE);
   g_signal_connect(app, "activate", G_CALLBACK(Activate), nullptr);

@@ -64,7 +64,7 @@ for run in "$work/embed-pc --service $url" \
   read -r -a command <<<"$run"
   program=${command[0]}
   out=$(LD_LIBRARY_PATH="$libdir" timeout 60 xvfb-run -a "${no_clock[@]}" \
-        "${command[@]}" --dry-run --exit-after-first-frame 2>"$work/embed.err") \
+        "${command[@]}" --dry-run --exit-after-first-query 2>"$work/embed.err") \
     || { cat "$work/embed.err" >&2; fail "$program did not run"; }
   echo "$out"
   grep -Eq '^first query: [0-9]{4}-[0-9]{2}-[0-9]{2} [0-9:]{8}\.[0-9]{3} \| \[ 您的系统时间' <<<"$out" \
