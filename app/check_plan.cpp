@@ -58,19 +58,21 @@ CheckPlan::CheckPlan(const std::vector<std::string>& services, int samples,
     m_Endpoint = std::make_unique<ServiceEndpoint>(services.empty() ? std::string() : services.front());
     m_PanelUrl = m_Endpoint->Url();
     m_Addresses = {m_PanelUrl};
-    if (samples <= 1) return;  // the panel's own single query, as it always was
   }
-  std::vector<std::unique_ptr<TimeSource>> sources;
-  std::vector<int> counts;
-  for (const std::string& address : m_Addresses) {
-    sources.push_back(MakeSource(address, ca_file));
-    counts.push_back(samples > 0 ? samples : DefaultSamples(KindOf(address)));
-  }
-  m_Combined = std::make_unique<SourceTransfer>(std::move(sources), std::move(counts));
+  m_Combined = CombiningTransfer(m_Addresses, samples, ca_file);
+  if (!m_Combined) return;  // the panel's own single query, as it always was
   m_Combined->Warn = [](const std::string& line) {
     std::fprintf(stderr, "borvane: %s\n", EscapeControls(line).c_str());
   };
   m_PanelUrl = m_Addresses.front();
+}
+
+std::string TimedTransfer::OpenUrl(const std::string& url, std::chrono::milliseconds time_left) {
+  const auto start = std::chrono::steady_clock::now();
+  std::string answer = m_Inner.OpenUrl(url, time_left);
+  LastRoundTripMs =
+      std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+  return answer;
 }
 
 Transfer& CheckPlan::PanelTransfer(Transfer& plain) {

@@ -13,13 +13,27 @@
 #include <vector>
 
 #include "app/service_endpoint.h"
-#include "app/time_sources.h"
+#include "platform/posix/time_sources.h"
 #include "client/client.h"
 
 namespace borvane::app {
 
 // --service (repeatable) and --samples, as every command that checks takes them.
 void AddSourceOptions(CLI::App* command, std::vector<std::string>& services, int& samples);
+
+// Measures the round trip of every fetch through it: the plain own-protocol
+// check's one source, reported beside what the panel made of the answer.
+class TimedTransfer final : public Transfer {
+ public:
+  explicit TimedTransfer(Transfer& inner) : m_Inner(inner) {}
+  bool StillExecuting() override { return m_Inner.StillExecuting(); }
+  std::string OpenUrl(const std::string& url, std::chrono::milliseconds time_left) override;
+  void Cancel() override { m_Inner.Cancel(); }
+  std::optional<double> LastRoundTripMs;
+
+ private:
+  Transfer& m_Inner;
+};
 
 class CheckPlan {
  public:

@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 
+#include "platform/posix/service_url.h"
 #include "service/time_service.h"
 
 namespace borvane::app {
@@ -27,9 +28,5 @@ class ServiceEndpoint {
   std::shared_ptr<TimeService> m_Service;
   std::string m_Url;
 };
-
-// Checks and normalises a service base address ("http[s]://host[:port]", no
-// path, no trailing slash).
-std::string NormaliseServiceUrl(const std::string& url);
 
 }  // namespace borvane::app

@@ -21,6 +21,28 @@ def split(pair):
     return (lhost, int(lport)), (thost, int(tport))
 
 
+# The event loop's timers wake up to a millisecond late (epoll's time-out is
+# rounded up to whole ms), which would add up to 1 ms to every leg and up to
+# 0.5 ms of asymmetry to every exchange. So each release sleeps until just
+# before its moment and spins the rest.
+SPIN_S = 0.002
+
+
+async def until(due):
+    loop = asyncio.get_running_loop()
+    if due - loop.time() > SPIN_S:
+        await asyncio.sleep(due - loop.time() - SPIN_S)
+    while loop.time() < due:
+        pass
+
+
+def send_at(due, send, *args):
+    async def later():
+        await until(due)
+        send(*args)
+    asyncio.get_running_loop().create_task(later())
+
+
 class Delay:
     def __init__(self, mean_ms, jitter_ms):
         self.mean = mean_ms / 1000
@@ -38,9 +60,7 @@ async def pump(reader, writer, delay):
     async def deliver():
         while True:
             due, data = await queue.get()
-            wait = due - loop.time()
-            if wait > 0:
-                await asyncio.sleep(wait)
+            await until(due)
             if data is None:
                 try:
                     writer.write_eof()
@@ -93,8 +113,8 @@ class UdpUpstream(asyncio.DatagramProtocol):
         self.transport = transport
 
     def datagram_received(self, data, _addr):
-        loop = asyncio.get_running_loop()
-        loop.call_later(self.delay.draw(), self.front.transport.sendto, data, self.client)
+        due = asyncio.get_running_loop().time() + self.delay.draw()
+        send_at(due, self.front.transport.sendto, data, self.client)
 
 
 class UdpFront(asyncio.DatagramProtocol):
@@ -110,12 +130,13 @@ class UdpFront(asyncio.DatagramProtocol):
 
     async def forward(self, data, client):
         loop = asyncio.get_running_loop()
+        due = loop.time() + self.delay.draw()
         if client not in self.upstreams:
             self.upstreams[client] = loop.create_datagram_endpoint(
                 lambda: UdpUpstream(self, client, self.delay), remote_addr=self.target)
             self.upstreams[client] = asyncio.ensure_future(self.upstreams[client])
         transport, _ = await self.upstreams[client]
-        loop.call_later(self.delay.draw(), transport.sendto, data)
+        send_at(due, transport.sendto, data)
 
 
 async def main():

@@ -1,16 +1,22 @@
 // The NTP source against a stub answerer (a known skew, and each broken or
 // hostile answer it must refuse or ignore) and against a real chronyd; the
-// era arithmetic; and the pure filtering and selection rules.
+// era arithmetic; the pure filtering and selection rules; and a combined
+// check of silent servers ended by Cancel.
 
 #include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <cmath>
+#include <future>
 #include <string>
 
 #include "container/error.h"
 #include "platform/posix/ntp_source.h"
 #include "platform/posix/source_selection.h"
+#include "platform/posix/time_sources.h"
 #include "support/chronyd.h"
 #include "support/ntp_stub.h"
 
@@ -216,6 +222,52 @@ TEST(SourceSelection, KeepsTheLargestAgreeingMajority) {
   EXPECT_DOUBLE_EQ(agreed.OffsetMs, 1.5);
   EXPECT_DOUBLE_EQ(agreed.BoundMs, 1.5);  // [0, 3] is what both allow
   EXPECT_DOUBLE_EQ(outcomes[1].DisagreementMs, 4999.5);
+}
+
+// A TCP port that takes connections (the kernel completes them) and never
+// answers: nothing accepts them.
+class SilentTcpPort {
+ public:
+  SilentTcpPort() : m_Fd(::socket(AF_INET, SOCK_STREAM, 0)) {
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof a;
+    if (::bind(m_Fd, reinterpret_cast<sockaddr*>(&a), length) != 0 || ::listen(m_Fd, 8) != 0 ||
+        ::getsockname(m_Fd, reinterpret_cast<sockaddr*>(&a), &length) != 0) {
+      throw std::runtime_error("cannot listen on loopback");
+    }
+    m_Port = ntohs(a.sin_port);
+  }
+  ~SilentTcpPort() { ::close(m_Fd); }
+  std::string Address() const { return "127.0.0.1:" + std::to_string(m_Port); }
+
+ private:
+  int m_Fd;
+  std::uint16_t m_Port = 0;
+};
+
+TEST(SourceTransfer, CancelEndsACheckOfSilentServersAtOnce) {
+  NtpStub ntp(NtpStubMode::Silent);
+  const SilentTcpPort web;
+  const SilentTcpPort own;
+  const auto transfer = CombiningTransfer(
+      {Address(ntp), "date+http://" + web.Address(), "http://" + own.Address()}, 0, "");
+  auto check = std::async(std::launch::async, [&] { return transfer->OpenUrl("", 10s); });
+  while (!transfer->StillExecuting()) std::this_thread::sleep_for(1ms);
+  std::this_thread::sleep_for(200ms);  // every source is waiting by now
+  transfer->Cancel();
+  // libcurl looks at the signal about once a second; the check would run 10 s.
+  ASSERT_EQ(check.wait_for(4s), std::future_status::ready);
+  try {
+    check.get();
+    ADD_FAILURE() << "a cancelled check gave an answer";
+  } catch (const Error& e) {
+    EXPECT_NE(std::string(e.what()).find("cancelled"), std::string::npos) << e.what();
+  }
+  for (const SourceOutcome& o : transfer->LastOutcomes()) {
+    EXPECT_NE(o.Error.find("cancelled"), std::string::npos) << o.Address << ": " << o.Error;
+  }
 }
 
 }  // namespace

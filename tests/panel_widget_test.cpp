@@ -2,7 +2,8 @@
 // answers: creating it returns at once, the application's main loop keeps
 // running (its own timer fires) while the query hangs, the failure shows
 // once the query's deadline has passed, and a widget destroyed meanwhile
-// goes at once and calls nothing back. Each test runs again in a child
+// goes at once and calls nothing back; and the widget given several NTP
+// sources shows what they agree on. Each test runs again in a child
 // process under a virtual X server that it starts and stops.
 
 #include <borvane/panel_widget.h>
@@ -17,6 +18,7 @@
 #include <memory>
 #include <string>
 
+#include "support/ntp_stub.h"
 #include "support/process.h"
 #include "support/raw_connection.h"
 
@@ -132,6 +134,30 @@ TEST(PanelWidget, DestroyedDuringAHungQueryItGoesAtOnceAndNothingCallsBack) {
   const int ticks = timer.Ticks;
   IterateUntil([&] { return timer.Ticks >= ticks + 30; }, std::chrono::seconds(8));
   EXPECT_EQ(ended, 0);
+}
+
+TEST(PanelWidget, ShowsWhatSeveralNtpSourcesAgreeOn) {
+  if (!InChildWithDisplay()) return;
+  // Two servers 3 s ahead of this clock, 4 samples each.
+  NtpStub first(NtpStubMode::Good, 3000);
+  NtpStub second(NtpStubMode::Good, 3000);
+  const auto address = [](const NtpStub& stub) {
+    return "ntp://127.0.0.1:" + std::to_string(stub.Port());
+  };
+  PanelWidget panel({.ServiceUrl = "", .DryRun = true},
+                    {.Services = {address(first), address(second)}, .Samples = 4});
+  int ended = 0;
+  panel.OnQueryEnded([&] { ++ended; });
+  ASSERT_TRUE(IterateUntil([&] { return ended > 0; }, std::chrono::seconds(15)));
+  EXPECT_EQ(panel.ErrorText(), "");
+  EXPECT_EQ(first.Requests(), 4);
+  EXPECT_EQ(second.Requests(), 4);
+  // "[ 您的系统时间比北京时间慢3000ms请校准！ ]", give or take the round trip.
+  const std::string status = panel.StatusText();
+  const std::string behind = "慢";
+  const std::size_t at = status.find(behind);
+  ASSERT_NE(at, std::string::npos) << status;
+  EXPECT_NEAR(std::atoi(status.c_str() + at + behind.size()), 3000, 2) << status;
 }
 
 }  // namespace

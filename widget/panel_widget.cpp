@@ -7,6 +7,7 @@
 
 #include <cstdlib>
 #include <functional>
+#include <stdexcept>
 #include <vector>
 
 #include "client/client.h"
@@ -15,6 +16,7 @@
 #include "platform/gtk/gtk_control_host.h"
 #include "platform/gtk/pango_text_engine.h"
 #include "platform/posix/posix_clock.h"
+#include "platform/posix/time_sources.h"
 #include "service/time_service.h"
 
 #ifndef BORVANE_SERVICE_URL
@@ -42,9 +44,10 @@ class WidgetClock final : public Clock {
 }  // namespace
 
 struct PanelWidget::Impl {
-  explicit Impl(const PanelWidgetOptions& options)
+  Impl(const PanelWidgetOptions& options, const PanelWidgetSources& sources)
       : Clock(options.DryRun),
-        Panel(Host, ClientServices{Clock, Worker, ChooseService(options.ServiceUrl)}) {
+        Address(ChooseSources(options.ServiceUrl, sources)),
+        Panel(Host, ClientServices{Clock, Worker, Address}) {
     Worker.AfterCompletion = [this] { Host.Redraw(); };
     Worker.CompletionFailed = [this](const char* message) { Host.ReportFailure(message); };
     Host.ToolTipAt = [this](float x, float y) { return Panel.ToolTipAt(x, y); };
@@ -68,6 +71,18 @@ struct PanelWidget::Impl {
     if (EndedIdle != 0) g_source_remove(EndedIdle);
     Host.Detach();
     if (Embedded) Embedded->Stop();
+  }
+
+  // The address the panel shows; a check of more than the own service's
+  // single fetch goes through the combining transfer.
+  std::string ChooseSources(const std::string& given, const PanelWidgetSources& sources) {
+    if (sources.Samples < 0 || sources.Samples > 64) {
+      throw std::runtime_error("the number of samples must be 1 to 64 (0: each source's default)");
+    }
+    std::vector<std::string> addresses = sources.Services;
+    if (addresses.empty()) addresses.push_back(ChooseService(given));
+    Combined = CombiningTransfer(addresses, sources.Samples, std::string());
+    return addresses.front();
   }
 
   static gboolean StartFirstQuery(gpointer data) {
@@ -102,11 +117,14 @@ struct PanelWidget::Impl {
   std::unique_ptr<TimeService> Embedded;
   WidgetClock Clock;
   CurlTransfer Transfer;
+  // Set, with Embedded, while Address is made: declared before it.
+  std::unique_ptr<SourceTransfer> Combined;
+  std::string Address;
   PangoTextEngine Text;
   GtkControlHost Host{Text, "client1"};
   // Destroyed after the panel, which cancels its fetch first; the worker
-  // is then joined before the libcurl handle goes.
-  GlibWorkerTransfer Worker{Transfer};
+  // is then joined before the libcurl handle or the sources go.
+  GlibWorkerTransfer Worker{Combined ? static_cast<borvane::Transfer&>(*Combined) : Transfer};
   client Panel;
   std::function<void()> QueryEnded;
   guint FirstQueryIdle = 0;
@@ -114,7 +132,10 @@ struct PanelWidget::Impl {
 };
 
 PanelWidget::PanelWidget(PanelWidgetOptions options)
-    : m_Impl(std::make_unique<Impl>(options)) {}
+    : m_Impl(std::make_unique<Impl>(options, PanelWidgetSources{})) {}
+
+PanelWidget::PanelWidget(PanelWidgetOptions options, PanelWidgetSources sources)
+    : m_Impl(std::make_unique<Impl>(options, sources)) {}
 
 PanelWidget::~PanelWidget() = default;
 

@@ -1,13 +1,17 @@
 // A GTK4 application with the borvane time panel beside its own widgets.
-// Usage: gtk-embed [--service http://host:port] [--dry-run] [--exit-after-first-query]
+// Usage: gtk-embed [--service ADDRESS]... [--samples N] [--dry-run] [--exit-after-first-query]
+// (ADDRESS: http[s]://host[:port], ntp://host[:port] or date+http[s]://host[:port][/path])
 #include <borvane/panel_widget.h>
 #include <gtk/gtk.h>
 
 #include <cstdio>
+#include <cstdlib>
+#include <exception>
 #include <memory>
 #include <string>
 
 static borvane::PanelWidgetOptions options;
+static borvane::PanelWidgetSources sources;
 static std::unique_ptr<borvane::PanelWidget> panel;
 static bool exit_after_first_query = false;
 
@@ -16,7 +20,14 @@ static void Activate(GtkApplication* app, gpointer) {
   gtk_window_set_title(GTK_WINDOW(window), "Clock tools");
   GtkWidget* row = gtk_box_new(GTK_ORIENTATION_HORIZONTAL, 12);
   gtk_box_append(GTK_BOX(row), gtk_label_new("Our own widgets\nsit beside the panel."));
-  panel = std::make_unique<borvane::PanelWidget>(options);  // its first query starts soon after
+  try {
+    // Its first query starts soon after.
+    panel = std::make_unique<borvane::PanelWidget>(options, sources);
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "gtk-embed: %s\n", e.what());
+    g_application_quit(G_APPLICATION(app));
+    return;
+  }
   gtk_box_append(GTK_BOX(row), panel->Widget());
   GtkWidget* quit = gtk_button_new_with_label("Quit");
   g_signal_connect_swapped(quit, "clicked", G_CALLBACK(gtk_window_destroy), window);
@@ -36,7 +47,8 @@ static void Activate(GtkApplication* app, gpointer) {
 int main(int argc, char** argv) {
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
-    if (arg == "--service" && i + 1 < argc) options.ServiceUrl = argv[++i];
+    if (arg == "--service" && i + 1 < argc) sources.Services.push_back(argv[++i]);
+    if (arg == "--samples" && i + 1 < argc) sources.Samples = std::atoi(argv[++i]);
     if (arg == "--dry-run") options.DryRun = true;
     if (arg == "--exit-after-first-query") exit_after_first_query = true;
   }

@@ -20,6 +20,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 typedef struct _GtkWidget GtkWidget;
 
@@ -32,7 +33,9 @@ typedef struct _GtkWidget GtkWidget;
 namespace borvane {
 
 struct PanelWidgetOptions {
-  // The time service, http://host[:port]. Empty: $BORVANE_SERVICE_URL, else
+  // The time source: the panel's own service (http[s]://host[:port]), an
+  // NTP server (ntp://host[:port]) or a web server's Date header
+  // (date+http[s]://host[:port][/path]). Empty: $BORVANE_SERVICE_URL, else
   // the address the library was built with, else a reference service
   // started in this process on a free loopback port.
   std::string ServiceUrl;
@@ -41,9 +44,27 @@ struct PanelWidgetOptions {
   bool DryRun = false;
 };
 
+// Several sources, or another number of exchanges with each. A check asks
+// them all at once and keeps the largest set that agrees, if it is a
+// majority; else the status line shows the failure and nothing is set.
+// (A structure of its own, so that PanelWidgetOptions keeps the layout that
+// programs built against earlier versions of this library pass.)
+struct PanelWidgetSources {
+  // Addresses in any of ServiceUrl's forms; when not empty they replace
+  // ServiceUrl.
+  std::vector<std::string> Services;
+  // Exchanges with each source per check, 1 to 64, the lowest-delay ones
+  // counting; 0: 1 for the own service, 8 for NTP, for Date as many as
+  // its bisection needs.
+  int Samples = 0;
+};
+
 class BORVANE_GTK_API PanelWidget {
  public:
+  // Throws std::runtime_error when an address or the sample count does
+  // not read.
   explicit PanelWidget(PanelWidgetOptions options = {});
+  PanelWidget(PanelWidgetOptions options, PanelWidgetSources sources);
   ~PanelWidget();
   PanelWidget(const PanelWidget&) = delete;
   PanelWidget& operator=(const PanelWidget&) = delete;

@@ -95,9 +95,16 @@ std::size_t Receive(char* data, std::size_t size, std::size_t count, void* user)
   return bytes;
 }
 
+// What stops a fetch: its own Cancel, or the check's signal.
+struct StopWhen {
+  const std::atomic<bool>* Cancelled = nullptr;
+  const CancelSignal* Signal = nullptr;
+  bool Now() const { return *Cancelled || (Signal != nullptr && Signal->Raised()); }
+};
+
 int Progress(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
   // Non-zero aborts the transfer with CURLE_ABORTED_BY_CALLBACK.
-  return static_cast<std::atomic<bool>*>(user)->load() ? 1 : 0;
+  return static_cast<const StopWhen*>(user)->Now() ? 1 : 0;
 }
 
 // The body's first line as a message may quote it: escaped, since it is
@@ -119,11 +126,13 @@ struct BusyScope {
 
 struct CurlTransfer::Handle {
   std::unique_ptr<CURL, EasyCleanup> Easy;
+  StopWhen Stop;
   char ErrorText[CURL_ERROR_SIZE] = {};
 };
 
 CurlTransfer::CurlTransfer() : m_Handle(std::make_unique<Handle>()) {
   InitCurlOnce();
+  m_Handle->Stop.Cancelled = &m_Cancelled;
   m_Handle->Easy.reset(curl_easy_init());
   CURL* easy = m_Handle->Easy.get();
   if (easy == nullptr) throw Error(ErrorCode::TransferFailed, "libcurl could not create a handle");
@@ -143,7 +152,7 @@ CurlTransfer::CurlTransfer() : m_Handle(std::make_unique<Handle>()) {
   set(curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, &ReceiveHeader));
   set(curl_easy_setopt(easy, CURLOPT_NOPROGRESS, 0L));
   set(curl_easy_setopt(easy, CURLOPT_XFERINFOFUNCTION, &Progress));
-  set(curl_easy_setopt(easy, CURLOPT_XFERINFODATA, &m_Cancelled));
+  set(curl_easy_setopt(easy, CURLOPT_XFERINFODATA, &m_Handle->Stop));
   set(curl_easy_setopt(easy, CURLOPT_TCP_NODELAY, 1L));
   set(curl_easy_setopt(easy, CURLOPT_TCP_KEEPALIVE, 1L));
   set(curl_easy_setopt(easy, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(kMaxBodyBytes)));
@@ -162,6 +171,8 @@ void CurlTransfer::SetCaFile(const std::string& path) {
     throw Error(ErrorCode::TransferFailed, std::string("libcurl option refused: ") + curl_easy_strerror(code));
   }
 }
+
+void CurlTransfer::SetCancelSignal(const CancelSignal* signal) { m_Handle->Stop.Signal = signal; }
 
 CurlTransfer::~CurlTransfer() = default;
 
@@ -200,7 +211,7 @@ std::string CurlTransfer::OpenUrl(const std::string& url, std::chrono::milliseco
 
   if (code != CURLE_OK) {
     std::string message = "transfer of " + url + " failed: ";
-    if (code == CURLE_ABORTED_BY_CALLBACK && m_Cancelled) {
+    if (code == CURLE_ABORTED_BY_CALLBACK && m_Handle->Stop.Now()) {
       message += "cancelled";
     } else if (receiver.TooLarge || code == CURLE_FILESIZE_EXCEEDED) {
       message += "answer larger than 1 MiB";

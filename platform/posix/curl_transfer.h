@@ -10,6 +10,7 @@
 #include <string>
 
 #include "container/transfer.h"
+#include "platform/posix/cancel_signal.h"
 
 namespace borvane {
 
@@ -36,6 +37,9 @@ class CurlTransfer final : public Transfer {
   // Trust only the CA certificates in this PEM file for https:// services,
   // instead of the system's store. Empty: the system's store.
   void SetCaFile(const std::string& path);
+  // Also abort a fetch when `signal` is raised (a combined check's signal,
+  // shared by its sources); it must outlive the transfer. Null: only Cancel.
+  void SetCancelSignal(const CancelSignal* signal);
   // Aborts a fetch running on another thread (it fails with TransferFailed);
   // does nothing when no fetch runs.
   void Cancel() override;

@@ -6,7 +6,6 @@
 #include <cmath>
 #include <optional>
 #include <stdexcept>
-#include <thread>
 
 #include "container/error.h"
 #include "platform/posix/source_selection.h"
@@ -52,6 +51,13 @@ std::size_t OnHeader(char* data, std::size_t size, std::size_t count, void* user
     if (t != -1) h->DateMs = static_cast<double>(t) * 1000;
   }
   return bytes;
+}
+
+// libcurl asks this during a transfer (at least once a second while it
+// waits): a non-zero answer aborts it.
+int OnProgress(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
+  const auto* signal = static_cast<const CancelSignal*>(user);
+  return signal != nullptr && signal->Raised() ? 1 : 0;
 }
 
 std::string UrlOf(const std::string& address) {
@@ -125,6 +131,9 @@ SourceEstimate DateSource::Measure(int samples, std::chrono::milliseconds time_l
   const auto fail = [this](const std::string& why) -> SourceEstimate {
     throw Error(ErrorCode::TransferFailed, m_Address + ": " + why);
   };
+  curl_easy_setopt(easy, CURLOPT_NOPROGRESS, m_Cancel != nullptr ? 0L : 1L);
+  curl_easy_setopt(easy, CURLOPT_XFERINFOFUNCTION, &OnProgress);
+  curl_easy_setopt(easy, CURLOPT_XFERINFODATA, m_Cancel);
 
   DateBisection bisection;
   double round_trip = INFINITY;
@@ -135,8 +144,12 @@ SourceEstimate DateSource::Measure(int samples, std::chrono::milliseconds time_l
   for (int request = 0; samples == 0 || request <= samples; ++request) {
     if (send_at) {
       const double wait = *send_at - NowMs();
-      if (wait > 0) std::this_thread::sleep_for(std::chrono::duration<double, std::milli>(wait));
+      if (wait > 0 && Pause(std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+                          std::chrono::duration<double, std::milli>(wait)))) {
+        fail("cancelled");
+      }
     }
+    if (Cancelled()) fail("cancelled");
     const double left = deadline - NowMs();
     if (left < kDeadlineReserveMs) break;
     curl_easy_setopt(easy, CURLOPT_TIMEOUT_MS, static_cast<long>(left));
@@ -148,6 +161,7 @@ SourceEstimate DateSource::Measure(int samples, std::chrono::milliseconds time_l
     const CURLcode code = curl_easy_perform(easy);
     curl_easy_setopt(easy, CURLOPT_HEADERDATA, nullptr);
     if (code != CURLE_OK) {
+      if (Cancelled()) fail("cancelled");
       if (used > 0) break;  // what we have still holds
       fail(std::string("request failed: ") + curl_easy_strerror(code));
     }

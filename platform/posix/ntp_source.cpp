@@ -274,6 +274,7 @@ SourceEstimate NtpSource::Measure(int samples, std::chrono::milliseconds time_le
   std::chrono::milliseconds backoff = kFirstRateBackoff;
   while (static_cast<int>(taken.size()) < samples) {
     if (Steady::now() >= deadline) break;
+    if (Cancelled()) fail("cancelled");
     std::array<unsigned char, kPacketBytes> request{};
     request[0] = 0x23;  // leap 0, version 4, mode 3 (client)
     // A random transmit time, not our clock: it reveals nothing about this
@@ -291,8 +292,12 @@ SourceEstimate NtpSource::Measure(int samples, std::chrono::milliseconds time_le
     while (exchange.What == Exchange::Kind::NoAnswer) {
       const auto wait = std::chrono::ceil<std::chrono::milliseconds>(answer_by - Steady::now());
       if (wait.count() <= 0) break;
-      pollfd p{fd, POLLIN, 0};
-      if (::poll(&p, 1, static_cast<int>(wait.count())) <= 0) continue;
+      // The cancel signal's descriptor, when there is one, wakes the wait.
+      std::array<pollfd, 2> p{pollfd{fd, POLLIN, 0},
+                              pollfd{m_Cancel ? m_Cancel->Descriptor() : -1, POLLIN, 0}};
+      if (::poll(p.data(), p.size(), static_cast<int>(wait.count())) <= 0) continue;
+      if (Cancelled()) fail("cancelled");
+      if ((p[0].revents & (POLLIN | POLLERR)) == 0) continue;
       std::array<unsigned char, 512> answer{};
       sockaddr_storage from{};
       iovec io{answer.data(), answer.size()};
@@ -360,7 +365,7 @@ SourceEstimate NtpSource::Measure(int samples, std::chrono::milliseconds time_le
         // What we have is enough to go on; else wait as asked and try again.
         if (!taken.empty()) return EstimateFromSamples(taken);
         if (Steady::now() + backoff >= deadline) fail(exchange.Reason);
-        std::this_thread::sleep_for(backoff);
+        if (Pause(backoff)) fail("cancelled");
         backoff *= 2;
         last_problem = exchange.Reason;
         break;

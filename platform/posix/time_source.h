@@ -11,6 +11,9 @@
 
 #include <chrono>
 #include <string>
+#include <thread>
+
+#include "platform/posix/cancel_signal.h"
 
 namespace borvane {
 
@@ -36,12 +39,27 @@ struct SourceEstimate {
 class TimeSource {
  public:
   virtual ~TimeSource() = default;
+  // A Measure in progress ends soon after `signal` is raised, failing with
+  // TransferFailed ("cancelled"), and none starts while it is raised. The
+  // signal must outlive the source; null: never cancelled.
+  void SetCancelSignal(const CancelSignal* signal) { m_Cancel = signal; }
   // The address as the user gave it, for reports.
   virtual const std::string& Address() const = 0;
   // Measures with `samples` exchanges (a source may use fewer when the
   // server asks it to slow down), giving up once `time_left` has passed.
   // Raises Error(TransferFailed) with the reason when no usable answer came.
   virtual SourceEstimate Measure(int samples, std::chrono::milliseconds time_left) = 0;
+
+ protected:
+  bool Cancelled() const { return m_Cancel != nullptr && m_Cancel->Raised(); }
+  // Waits `wait` between exchanges; true when cancelled meanwhile.
+  bool Pause(std::chrono::steady_clock::duration wait) const {
+    if (m_Cancel != nullptr) return m_Cancel->WaitFor(wait);
+    std::this_thread::sleep_for(wait);
+    return false;
+  }
+
+  const CancelSignal* m_Cancel = nullptr;
 };
 
 }  // namespace borvane

@@ -57,9 +57,14 @@ cmake -S "$source/examples/gtk-embed" -B "$work/embed-cmake" -G Ninja \
   -DCMAKE_PREFIX_PATH="$prefix" -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build "$work/embed-cmake" >/dev/null || fail "the example does not build through find_package"
 
-for program in "$work/embed-pc" "$work/embed-cmake/gtk-embed"; do
+# The second run asks the service twice over, 2 samples each: the combining
+# check inside the installed library.
+for run in "$work/embed-pc --service $url" \
+           "$work/embed-cmake/gtk-embed --service $url --service $url/ --samples 2"; do
+  read -r -a command <<<"$run"
+  program=${command[0]}
   out=$(LD_LIBRARY_PATH="$libdir" timeout 60 xvfb-run -a "${no_clock[@]}" \
-        "$program" --service "$url" --dry-run --exit-after-first-query 2>"$work/embed.err") \
+        "${command[@]}" --dry-run --exit-after-first-query 2>"$work/embed.err") \
     || { cat "$work/embed.err" >&2; fail "$program did not run"; }
   echo "$out"
   grep -Eq '^first query: [0-9]{4}-[0-9]{2}-[0-9]{2} [0-9:]{8}\.[0-9]{3} \| \[ 您的系统时间' <<<"$out" \

@@ -1,4 +1,4 @@
-#include "app/time_sources.h"
+#include "platform/posix/time_sources.h"
 
 #include <algorithm>
 #include <cmath>
@@ -7,7 +7,6 @@
 #include <stdexcept>
 #include <thread>
 
-#include "app/service_endpoint.h"
 #include "client/decrypt.h"
 #include "client/service_zone.h"
 #include "client/time_text.h"
@@ -15,9 +14,10 @@
 #include "container/utf8.h"
 #include "platform/posix/date_source.h"
 #include "platform/posix/ntp_source.h"
+#include "platform/posix/service_url.h"
 #include "service/time_encoding.h"
 
-namespace borvane::app {
+namespace borvane {
 
 namespace {
 
@@ -78,9 +78,11 @@ SourceEstimate OwnProtocolSource::Measure(int samples, std::chrono::milliseconds
   const std::string base = NormaliseServiceUrl(m_Address) + "/times/nolvera.aspx?borvane=";
   std::vector<TimeSample> taken;
   // The first fetch opens the connection; only the ones after it are timed.
+  m_Transfer.SetCancelSignal(m_Cancel);
   for (int fetch = 0; fetch <= samples; ++fetch) {
     const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Steady::now());
     if (left.count() <= 0) break;
+    if (Cancelled()) throw Error(ErrorCode::TransferFailed, m_Address + ": cancelled");
     const SystemClock::time_point sent = SystemClock::now();
     const double t1 = NowMs();
     const std::string answer = m_Transfer.OpenUrl(base + Stamp(sent), left);
@@ -118,14 +120,39 @@ std::unique_ptr<TimeSource> MakeSource(const std::string& address, const std::st
 
 SourceTransfer::SourceTransfer(std::vector<std::unique_ptr<TimeSource>> sources,
                                std::vector<int> samples)
-    : m_Sources(std::move(sources)), m_Samples(std::move(samples)) {}
+    : m_Sources(std::move(sources)), m_Samples(std::move(samples)) {
+  for (const auto& source : m_Sources) source->SetCancelSignal(&m_Cancel);
+}
+
+bool SourceTransfer::StillExecuting() {
+  std::lock_guard lock(m_State);
+  return m_Busy;
+}
+
+void SourceTransfer::Cancel() {
+  std::lock_guard lock(m_State);
+  if (m_Busy) m_Cancel.Raise();
+}
 
 std::string SourceTransfer::OpenUrl(const std::string&, std::chrono::milliseconds time_left) {
-  m_Busy = true;
+  {
+    // Busy and the signal change together, so a Cancel cannot fall between.
+    std::lock_guard lock(m_State);
+    if (m_Busy) throw Error(ErrorCode::TransferFailed, "a check is still running");
+    m_Busy = true;
+    m_Cancel.Reset();
+  }
   struct Idle {
-    bool& Busy;
-    ~Idle() { Busy = false; }
-  } idle{m_Busy};
+    SourceTransfer& Owner;
+    ~Idle() {
+      std::lock_guard lock(Owner.m_State);
+      Owner.m_Busy = false;
+    }
+  } idle{*this};
+  return Combine(time_left);
+}
+
+std::string SourceTransfer::Combine(std::chrono::milliseconds time_left) {
 
   // Every source at once, each within the same time.
   std::vector<std::future<SourceEstimate>> running;
@@ -145,6 +172,7 @@ std::string SourceTransfer::OpenUrl(const std::string&, std::chrono::millisecond
     }
     m_Outcomes.push_back(std::move(outcome));
   }
+  if (m_Cancel.Raised()) throw Error(ErrorCode::TransferFailed, "the check was cancelled");
   m_Agreement = SelectAgreeing(m_Outcomes);
 
   for (const SourceOutcome& o : m_Outcomes) {
@@ -188,12 +216,19 @@ std::string SourceTransfer::OpenUrl(const std::string&, std::chrono::millisecond
   }
 }
 
-std::string TimedTransfer::OpenUrl(const std::string& url, std::chrono::milliseconds time_left) {
-  const auto start = std::chrono::steady_clock::now();
-  std::string answer = m_Inner.OpenUrl(url, time_left);
-  LastRoundTripMs =
-      std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
-  return answer;
+std::unique_ptr<SourceTransfer> CombiningTransfer(const std::vector<std::string>& addresses,
+                                                  int samples, const std::string& ca_file) {
+  if (addresses.size() == 1 && KindOf(addresses.front()) == SourceKind::Own && samples <= 1) {
+    NormaliseServiceUrl(addresses.front());  // refuses a malformed address before any check
+    return nullptr;
+  }
+  std::vector<std::unique_ptr<TimeSource>> sources;
+  std::vector<int> counts;
+  for (const std::string& address : addresses) {
+    sources.push_back(MakeSource(address, ca_file));
+    counts.push_back(samples > 0 ? samples : DefaultSamples(KindOf(address)));
+  }
+  return std::make_unique<SourceTransfer>(std::move(sources), std::move(counts));
 }
 
-}  // namespace borvane::app
+}  // namespace borvane

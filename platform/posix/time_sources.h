@@ -7,28 +7,31 @@
 // and how the panel is given them: the plain transfer for one own-protocol
 // source asked once (exactly the panel's own query), else a transfer that
 // asks every source, combines those that agree and hands the panel one
-// answer in its own protocol.
+// answer in its own protocol. The command line and the GTK widget both
+// choose this way.
 
 #include <chrono>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "container/transfer.h"
+#include "platform/posix/cancel_signal.h"
 #include "platform/posix/curl_transfer.h"
 #include "platform/posix/source_selection.h"
 #include "platform/posix/time_source.h"
 
-namespace borvane::app {
+namespace borvane {
 
 enum class SourceKind { Own, Ntp, Date };
 
 // The kind of an address by its scheme; throws std::runtime_error naming
 // the accepted forms when it has none of them.
 SourceKind KindOf(const std::string& address);
-// Exchanges per check when --samples is not given.
+// Exchanges per check when no count is given.
 int DefaultSamples(SourceKind kind);
 
 // The panel's own protocol as a source: N timed fetches on one kept-alive
@@ -59,9 +62,12 @@ class SourceTransfer final : public Transfer {
   // `samples[i]` exchanges for `sources[i]`.
   SourceTransfer(std::vector<std::unique_ptr<TimeSource>> sources, std::vector<int> samples);
 
-  bool StillExecuting() override { return m_Busy; }
+  // True while OpenUrl runs (it may be asked from another thread).
+  bool StillExecuting() override;
   std::string OpenUrl(const std::string& url, std::chrono::milliseconds time_left) override;
-  void Cancel() override {}
+  // Any thread: ends a check in progress within a moment (every source
+  // stops its wait), failing it with TransferFailed; nothing when none runs.
+  void Cancel() override;
 
   // Each source's part in the last check, in the order given.
   const std::vector<SourceOutcome>& LastOutcomes() const { return m_Outcomes; }
@@ -70,28 +76,26 @@ class SourceTransfer final : public Transfer {
   std::function<void(const std::string&)> Warn;
 
  private:
+  std::string Combine(std::chrono::milliseconds time_left);
+
+  // Before the sources, which keep a pointer to it.
+  CancelSignal m_Cancel;
   std::vector<std::unique_ptr<TimeSource>> m_Sources;
   std::vector<int> m_Samples;
   std::vector<SourceOutcome> m_Outcomes;
   std::optional<Agreement> m_Agreement;
+  std::mutex m_State;  // m_Busy and the signal change together
   bool m_Busy = false;
 };
 
-// Measures the round trip of every fetch through it: the plain own-protocol
-// check's one source, reported beside what the panel made of the answer.
-class TimedTransfer final : public Transfer {
- public:
-  explicit TimedTransfer(Transfer& inner) : m_Inner(inner) {}
-  bool StillExecuting() override { return m_Inner.StillExecuting(); }
-  std::string OpenUrl(const std::string& url, std::chrono::milliseconds time_left) override;
-  void Cancel() override { m_Inner.Cancel(); }
-  std::optional<double> LastRoundTripMs;
-
- private:
-  Transfer& m_Inner;
-};
+// The combining transfer for `addresses` (`samples` 0: each source's
+// default), or null when they are one own-protocol service asked once,
+// which the panel asks itself. Throws std::runtime_error on an address
+// that does not read.
+std::unique_ptr<SourceTransfer> CombiningTransfer(const std::vector<std::string>& addresses,
+                                                  int samples, const std::string& ca_file);
 
 // "+1.234 ms" style text of a figure in ms, for reports.
 std::string FormatMs(double ms);
 
-}  // namespace borvane::app
+}  // namespace borvane
