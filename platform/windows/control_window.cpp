@@ -201,7 +201,7 @@ LRESULT CALLBACK ControlWindow::Procedure(HWND window, UINT message, WPARAM wpar
 LRESULT ControlWindow::Handle(UINT message, WPARAM wparam, LPARAM lparam) {
   client& panel = m_Panel.Panel();
   if (IsInput(message) && m_Panel.Busy()) {
-    // Held for after the wait, as the GTK host holds it: moves collapse
+    // Held until the query ends, as the GTK host holds it: moves collapse
     // into the last one, and a flood is cut short rather than kept.
     if (message == WM_MOUSEMOVE && !m_HeldInput.empty() &&
         m_HeldInput.back().Message == WM_MOUSEMOVE) {
@@ -212,9 +212,6 @@ LRESULT ControlWindow::Handle(UINT message, WPARAM wparam, LPARAM lparam) {
     return 0;
   }
   switch (message) {
-    case WinEventLoop::kReplayMessage:
-      m_Panel.Timers().ReplayMissed();
-      return 0;
     case WM_PAINT:
       Paint();
       return 0;
