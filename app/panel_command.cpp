@@ -21,7 +21,7 @@
 #include "platform/posix/png_writer.h"
 #include "platform/posix/posix_clock.h"
 #ifdef BORVANE_HAVE_GTK
-#include "platform/gtk/gtk_painting_transfer.h"
+#include "platform/gtk/glib_worker_transfer.h"
 #include "platform/gtk/gtk_window.h"
 #endif
 
@@ -125,8 +125,11 @@ int RunWindow(CheckPlan& plan, Clock& clock) {
   Transfer& curl = plan.PanelTransfer(plain);
   PangoTextEngine text;
   GtkControlHost host(text, "client1");
-  // The window keeps painting while a query waits for the service.
-  PaintingTransfer transfer(curl, host);
+  // Fetches run on a worker and complete on the main loop, so the window
+  // paints, takes input and ticks while a query waits for the service.
+  GlibWorkerTransfer transfer(curl);
+  transfer.AfterCompletion = [&host] { host.Redraw(); };
+  transfer.CompletionFailed = [&host](const char* message) { host.ReportFailure(message); };
   client panel(host, ClientServices{clock, transfer, plan.PanelUrl()});
   host.ToolTipAt = [&panel](float x, float y) { return panel.ToolTipAt(x, y); };
   host.MoveFocus = [&panel](bool backwards) { return panel.MoveFocus(backwards); };

@@ -46,9 +46,10 @@ void client::Ask(AfterQuery then) {
     m_Run.Wait(then);
     return;
   }
-  // Asks can only have come during this one if it re-entered the panel (a
-  // handler of a changed caption); they wait no longer than it, even when
-  // it fails.
+  // A query that ran to its end inside this call (its transfer completed in
+  // Start) can only have had asks come by re-entering the panel (a handler
+  // of a changed caption); they wait no longer than it, even when it fails.
+  // One left in flight keeps them waiting for its completion.
   try {
     Begin(then);
   } catch (...) {

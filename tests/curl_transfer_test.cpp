@@ -18,35 +18,15 @@
 
 #include "container/error.h"
 #include "service/time_service.h"
+#include "support/raw_connection.h"
 
 namespace borvane {
 namespace {
 
+using testing::LoopbackSocket;
+
 // Long enough never to cut a loopback fetch short.
 constexpr std::chrono::milliseconds kTimeLeft{10000};
-
-// A loopback socket bound to a free port: listening (connections wait in the
-// backlog unanswered) or not (connections are refused).
-class LoopbackSocket {
- public:
-  explicit LoopbackSocket(bool listening) : m_Fd(::socket(AF_INET, SOCK_STREAM, 0)) {
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    ::bind(m_Fd, reinterpret_cast<sockaddr*>(&address), length);
-    if (listening) ::listen(m_Fd, 4);
-    ::getsockname(m_Fd, reinterpret_cast<sockaddr*>(&address), &length);
-    m_Port = ntohs(address.sin_port);
-  }
-  ~LoopbackSocket() { ::close(m_Fd); }
-  int Fd() const { return m_Fd; }
-  std::string Url() const { return "http://127.0.0.1:" + std::to_string(m_Port) + "/"; }
-
- private:
-  int m_Fd;
-  int m_Port = 0;
-};
 
 class CurlTransferTest : public ::testing::Test {
  protected:

@@ -3,12 +3,16 @@
 
 #include "borvane/panel_widget.h"
 
+#include <glib.h>
+
 #include <cstdlib>
+#include <functional>
+#include <vector>
 
 #include "client/client.h"
 #include "platform/posix/curl_transfer.h"
+#include "platform/gtk/glib_worker_transfer.h"
 #include "platform/gtk/gtk_control_host.h"
-#include "platform/gtk/gtk_painting_transfer.h"
 #include "platform/gtk/pango_text_engine.h"
 #include "platform/posix/posix_clock.h"
 #include "service/time_service.h"
@@ -40,19 +44,47 @@ class WidgetClock final : public Clock {
 struct PanelWidget::Impl {
   explicit Impl(const PanelWidgetOptions& options)
       : Clock(options.DryRun),
-        Panel(Host, ClientServices{Clock, Painting, ChooseService(options.ServiceUrl)}) {
+        Panel(Host, ClientServices{Clock, Worker, ChooseService(options.ServiceUrl)}) {
+    Worker.AfterCompletion = [this] { Host.Redraw(); };
+    Worker.CompletionFailed = [this](const char* message) { Host.ReportFailure(message); };
     Host.ToolTipAt = [this](float x, float y) { return Panel.ToolTipAt(x, y); };
     Host.MoveFocus = [this](bool backwards) { return Panel.MoveFocus(backwards); };
     Host.FocusLeft = [this] { Panel.ClearFocus(); };
+    Panel.QueryEnded = [this] {
+      // Told from the main loop once the completion has returned, so the
+      // texts, an error line and a clock setting that follows are all in
+      // place, and the application may even destroy the widget then.
+      if (QueryEnded && EndedIdle == 0) {
+        EndedIdle = g_idle_add_full(G_PRIORITY_DEFAULT, &Impl::TellQueryEnded, this, nullptr);
+      }
+    };
     Host.Attach(Panel);
-    // The first query, as `borvane panel` runs it: the fetch runs on a
-    // worker (PaintingTransfer) while this thread goes on running the
-    // main loop, so the application's windows paint and its timers fire.
-    Panel.Initialize();
+    // The first query starts from the main loop, so creating the widget
+    // returns at once; its fetch then runs on a worker (GlibWorkerTransfer).
+    FirstQueryIdle = g_idle_add_full(G_PRIORITY_DEFAULT, &Impl::StartFirstQuery, this, nullptr);
   }
   ~Impl() {
+    if (FirstQueryIdle != 0) g_source_remove(FirstQueryIdle);
+    if (EndedIdle != 0) g_source_remove(EndedIdle);
     Host.Detach();
     if (Embedded) Embedded->Stop();
+  }
+
+  static gboolean StartFirstQuery(gpointer data) {
+    auto* impl = static_cast<Impl*>(data);
+    impl->FirstQueryIdle = 0;
+    impl->Panel.Initialize();
+    impl->Host.Redraw();
+    return G_SOURCE_REMOVE;
+  }
+
+  static gboolean TellQueryEnded(gpointer data) {
+    auto* impl = static_cast<Impl*>(data);
+    impl->EndedIdle = 0;
+    // Kept aside: the callback may destroy the widget.
+    const std::function<void()> callback = impl->QueryEnded;
+    if (callback) callback();
+    return G_SOURCE_REMOVE;
   }
 
   std::string ChooseService(const std::string& given) {
@@ -72,8 +104,13 @@ struct PanelWidget::Impl {
   CurlTransfer Transfer;
   PangoTextEngine Text;
   GtkControlHost Host{Text, "client1"};
-  PaintingTransfer Painting{Transfer, Host};
+  // Destroyed after the panel, which cancels its fetch first; the worker
+  // is then joined before the libcurl handle goes.
+  GlibWorkerTransfer Worker{Transfer};
   client Panel;
+  std::function<void()> QueryEnded;
+  guint FirstQueryIdle = 0;
+  guint EndedIdle = 0;
 };
 
 PanelWidget::PanelWidget(PanelWidgetOptions options)
@@ -92,6 +129,15 @@ std::string PanelWidget::LocalTimeText() const {
 }
 
 std::string PanelWidget::StatusText() const { return m_Impl->Panel.Label2.Caption(); }
+
+std::string PanelWidget::ErrorText() const {
+  const std::vector<std::string>& lines = m_Impl->Host.ErrorLines();
+  return lines.empty() ? std::string() : lines.back();
+}
+
+void PanelWidget::OnQueryEnded(std::function<void()> callback) {
+  m_Impl->QueryEnded = std::move(callback);
+}
 
 void PanelWidget::OnFirstFrame(std::function<void()> callback) {
   m_Impl->Host.FirstFrame = std::move(callback);

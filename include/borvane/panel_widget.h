@@ -1,11 +1,14 @@
 #pragma once
 // borvane::PanelWidget: the time-check panel as a GTK4 widget for any GTK4
-// application. Creating it builds the panel and runs its first check at
-// once (a synchronous fetch of a few milliseconds on loopback, up to the
-// transfer's time-out otherwise); from then on it ticks on the application's
-// main loop, queries on 查询, sets the clock on 校准 and, while 每小时校准 is
-// ticked, at every full hour of the time service. Setting the clock needs
-// CAP_SYS_TIME; without it the panel shows the refusal.
+// application. Creating it builds the panel and returns at once; its first
+// check starts from the application's main loop. Every fetch runs on a
+// worker thread and its answer is shown from the main loop, so the
+// application's windows paint, take input and run their timers however
+// slow the time service is (a query gives up after 10 s). From then on the
+// panel ticks on the main loop, queries on 查询, sets the clock on 校准
+// and, while 每小时校准 is ticked, at every full hour of the time service.
+// Setting the clock needs CAP_SYS_TIME; without it the panel shows the
+// refusal.
 //
 //   gtk_init() or a GtkApplication first, then:
 //   borvane::PanelWidget panel({.ServiceUrl = "http://time.example:8080"});
@@ -54,9 +57,16 @@ class BORVANE_GTK_API PanelWidget {
   std::string ServiceTimeText() const;
   std::string LocalTimeText() const;
   std::string StatusText() const;
+  // The last error shown in the line below the panel (a failed fetch, an
+  // answer that does not read), or empty.
+  std::string ErrorText() const;
 
   // Called once, after the panel's first frame is on screen.
   void OnFirstFrame(std::function<void()> callback);
+  // Called from the main loop after a query has ended (answered, given up
+  // or failed), with its texts and any error shown; queries that end
+  // together are told once. The callback may destroy the widget.
+  void OnQueryEnded(std::function<void()> callback);
 
  private:
   struct Impl;

@@ -46,7 +46,6 @@ void GlibEventLoop::Cancel(TimerId id) {
 int GlibEventLoop::Dispatch(void* data) {
   auto* entry = static_cast<Entry*>(data);
   GlibEventLoop* loop = entry->Loop;
-  if (loop->m_Held) return G_SOURCE_CONTINUE;
   entry->Running = true;
   // Nothing may unwind into GLib's C frames.
   try {

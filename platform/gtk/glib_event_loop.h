@@ -25,12 +25,6 @@ class GlibEventLoop final : public EventLoop {
 
   std::size_t ActiveTimers() const { return m_Timers.size(); }
 
-  // While held, ticks that fall due are dropped (a late tick is not made up
-  // for either): a handler blocked in a fetch keeps the window painted by
-  // running the main loop, and no tick may enter a control meanwhile.
-  void SetHeld(bool held) { m_Held = held; }
-  bool Held() const { return m_Held; }
-
   // Runs after every tick, e.g. to ask for a redraw of what the tick changed.
   std::function<void()> AfterTick;
   // Gets the message of an exception that left a tick (controls report
@@ -44,7 +38,6 @@ class GlibEventLoop final : public EventLoop {
 
   std::map<TimerId, Entry*> m_Timers;
   TimerId m_NextId = 1;
-  bool m_Held = false;
 };
 
 }  // namespace borvane

@@ -140,47 +140,6 @@ struct GtkControlHost::Signals {
     return out;
   }
 
-  // Runs before any widget of the host sees the event: while input is
-  // held, the event is kept for later and goes no further.
-  static gboolean Hold(GtkEventControllerLegacy*, GdkEvent* event, gpointer data) {
-    auto* host = static_cast<GtkControlHost*>(data);
-    if (!host->InputHeld()) return FALSE;
-    switch (gdk_event_get_event_type(event)) {
-      case GDK_MOTION_NOTIFY: case GDK_BUTTON_PRESS: case GDK_BUTTON_RELEASE:
-      case GDK_KEY_PRESS: case GDK_KEY_RELEASE: case GDK_SCROLL: case GDK_TOUCH_BEGIN:
-      case GDK_TOUCH_UPDATE: case GDK_TOUCH_END:
-        host->m_HeldEvents.push_back(gdk_event_ref(event));
-        return TRUE;
-      default:
-        return FALSE;  // crossing and focus changes only track the pointer
-    }
-  }
-
-  static gboolean Replay(gpointer data) {
-    auto* host = static_cast<GtkControlHost*>(data);
-    host->m_ReplayIdle = 0;
-    if (host->InputHeld()) return G_SOURCE_REMOVE;  // the next release asks again
-    std::vector<GdkEvent*> events;
-    events.swap(host->m_HeldEvents);
-    // A window closed meanwhile takes no input.
-    const bool placed = gtk_widget_get_native(host->m_Area) != nullptr;
-    for (std::size_t i = 0; i < events.size(); ++i) {
-      if (!placed) {
-        gdk_event_unref(events[i]);
-        continue;
-      }
-      // A delivered event may start a handler that holds input again: the
-      // rest wait behind it.
-      if (host->InputHeld()) {
-        host->m_HeldEvents.insert(host->m_HeldEvents.begin(), events.begin() + i, events.end());
-        return G_SOURCE_REMOVE;
-      }
-      Safely(host, [&] { Handle(host, events[i]); });
-      gdk_event_unref(events[i]);
-    }
-    return G_SOURCE_REMOVE;
-  }
-
   static gboolean Event(GtkEventControllerLegacy*, GdkEvent* event, gpointer data) {
     auto* host = static_cast<GtkControlHost*>(data);
     gboolean handled = FALSE;
@@ -322,11 +281,6 @@ GtkControlHost::GtkControlHost(TextEngine& text, std::string display_name)
   gtk_widget_add_controller(m_Area, focus);
   m_Controllers[1] = focus;
   g_signal_connect(m_Area, "query-tooltip", G_CALLBACK(&Signals::QueryTooltip), this);
-  GtkEventController* hold = gtk_event_controller_legacy_new();
-  gtk_event_controller_set_propagation_phase(hold, GTK_PHASE_CAPTURE);
-  g_signal_connect(hold, "event", G_CALLBACK(&Signals::Hold), this);
-  gtk_widget_add_controller(m_Box, hold);
-  m_Controllers[2] = hold;
 
   m_Loop.AfterTick = [this] { Redraw(); };
   m_Loop.TickFailed = [this](const char* message) { ReportFailure(message); };
@@ -341,8 +295,6 @@ GtkControlHost::~GtkControlHost() {
     g_signal_handlers_disconnect_by_data(controller, this);
   }
   if (m_FirstFrameIdle != 0) g_source_remove(m_FirstFrameIdle);
-  if (m_ReplayIdle != 0) g_source_remove(m_ReplayIdle);
-  for (GdkEvent* event : m_HeldEvents) gdk_event_unref(event);
   gtk_drawing_area_set_draw_func(GTK_DRAWING_AREA(m_Area), nullptr, nullptr, nullptr);
   g_object_unref(m_Box);
 }
@@ -357,19 +309,6 @@ void GtkControlHost::Attach(UserControl& root) {
 }
 
 void GtkControlHost::Detach() { m_Root = nullptr; }
-
-void GtkControlHost::HoldInput() {
-  if (m_Holds++ == 0) m_Loop.SetHeld(true);
-}
-
-void GtkControlHost::ReleaseInput() {
-  if (m_Holds == 0 || --m_Holds > 0) return;
-  m_Loop.SetHeld(false);
-  // Delivered from the main loop, after the waiting handler has returned.
-  if (!m_HeldEvents.empty() && m_ReplayIdle == 0) {
-    m_ReplayIdle = g_idle_add_full(G_PRIORITY_DEFAULT, &Signals::Replay, this, nullptr);
-  }
-}
 
 void GtkControlHost::Redraw() {
   if (m_Area != nullptr) gtk_widget_queue_draw(m_Area);
@@ -393,9 +332,6 @@ void GtkControlHost::ReportFailure(const std::string& text) {
 
 void GtkControlHost::MousePointerChanged(std::int16_t pointer) {
   gtk_widget_set_cursor_from_name(m_Area, pointer == Surface::kBusyPointer ? "wait" : nullptr);
-  // The control may keep this thread busy next (a query blocks it): push
-  // the pointer out to the display now.
-  gdk_display_flush(gtk_widget_get_display(m_Area));
 }
 
 }  // namespace borvane

@@ -26,7 +26,6 @@
 
 typedef struct _GtkWidget GtkWidget;
 typedef struct _GtkEventController GtkEventController;
-typedef struct _GdkEvent GdkEvent;
 
 namespace borvane {
 
@@ -58,13 +57,10 @@ class GtkControlHost final : public Site {
   // The errors reported so far, newest last.
   const std::vector<std::string>& ErrorLines() const { return m_Errors; }
 
-  // While a handler waits (a fetch) and the main loop runs only to keep the
-  // window painted, input and timer ticks must not reach the control: held
-  // input is kept and delivered, in order, once the handler has returned.
-  // Holds nest.
-  void HoldInput();
-  void ReleaseInput();
-  bool InputHeld() const { return m_Holds > 0; }
+  // Asks for the control's picture again. The host does so after its own
+  // notifications and ticks; a change made elsewhere (a fetch completing
+  // on the main loop) asks here.
+  void Redraw();
 
   // Site.
   std::string AmbientDisplayName() override { return m_Name; }
@@ -92,7 +88,6 @@ class GtkControlHost final : public Site {
 
  private:
   struct Signals;
-  void Redraw();
 
   TextEngine& m_Text;
   std::string m_Name;
@@ -103,10 +98,7 @@ class GtkControlHost final : public Site {
   GtkWidget* m_Box = nullptr;
   GtkWidget* m_Area = nullptr;
   GtkWidget* m_ErrorLine = nullptr;
-  GtkEventController* m_Controllers[3] = {nullptr, nullptr, nullptr};
-  int m_Holds = 0;
-  std::vector<GdkEvent*> m_HeldEvents;  // each holds a reference
-  unsigned int m_ReplayIdle = 0;        // the GLib source that delivers them
+  GtkEventController* m_Controllers[2] = {nullptr, nullptr};
   std::vector<std::string> m_Errors;
   bool m_FirstFrameDrawn = false;
   unsigned int m_FirstFrameIdle = 0;  // the GLib source that reports it

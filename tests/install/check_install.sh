@@ -59,7 +59,7 @@ cmake --build "$work/embed-cmake" >/dev/null || fail "the example does not build
 
 for program in "$work/embed-pc" "$work/embed-cmake/gtk-embed"; do
   out=$(LD_LIBRARY_PATH="$libdir" timeout 60 xvfb-run -a "${no_clock[@]}" \
-        "$program" --service "$url" --dry-run --exit-after-first-frame 2>"$work/embed.err") \
+        "$program" --service "$url" --dry-run --exit-after-first-query 2>"$work/embed.err") \
     || { cat "$work/embed.err" >&2; fail "$program did not run"; }
   echo "$out"
   grep -Eq '^first query: [0-9]{4}-[0-9]{2}-[0-9]{2} [0-9:]{8}\.[0-9]{3} \| \[ 您的系统时间' <<<"$out" \

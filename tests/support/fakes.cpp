@@ -1,5 +1,7 @@
 #include "support/fakes.h"
 
+#include <utility>
+
 #include "container/error.h"
 
 namespace borvane::testing {
@@ -37,11 +39,46 @@ std::string ScriptedTransfer::OpenUrl(const std::string& url,
   Urls.push_back(url);
   TimesLeft.push_back(time_left);
   if (DuringFetch) DuringFetch();
+  return NextAnswer();
+}
+
+std::string ScriptedTransfer::NextAnswer() {
   if (m_Script.empty()) throw Error(ErrorCode::TransferFailed, "no answer scripted");
   Step step = std::move(m_Script.front());
   m_Script.pop_front();
   if (step.ErrorMessage) throw Error(ErrorCode::TransferFailed, *step.ErrorMessage);
   return step.Body;
+}
+
+void ScriptedTransfer::Start(const std::string& url, std::chrono::milliseconds time_left,
+                             Completion done) {
+  if (!Deferred) {
+    Transfer::Start(url, time_left, std::move(done));
+    return;
+  }
+  Urls.push_back(url);
+  TimesLeft.push_back(time_left);
+  m_Waiting = std::move(done);
+}
+
+void ScriptedTransfer::Cancel() {
+  ++Cancels;
+  if (m_Waiting) Dropped = std::exchange(m_Waiting, nullptr);
+}
+
+bool ScriptedTransfer::Complete() {
+  if (!m_Waiting) return false;
+  // Taken out first: the completion may cancel, or start the next fetch.
+  Completion done = std::exchange(m_Waiting, nullptr);
+  std::string body;
+  std::exception_ptr error;
+  try {
+    body = NextAnswer();
+  } catch (...) {
+    error = std::current_exception();
+  }
+  done(std::move(body), error);
+  return true;
 }
 
 }  // namespace borvane::testing

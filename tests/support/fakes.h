@@ -47,14 +47,29 @@ class FakeClock final : public Clock {
 
 // A transfer that answers from a script of bodies (or errors), records the
 // addresses it was asked for, and counts cancels.
+//
+// Deferred, it behaves as a transfer that runs in the background: Start
+// only records the fetch, and the next scripted answer reaches the
+// completion when the test calls Complete. Cancel drops the waiting
+// completion, as the contract says; it is kept in Dropped, so a test can
+// play a transfer that delivers anyway.
 class ScriptedTransfer final : public Transfer {
  public:
   void PushBody(std::string body) { m_Script.push_back(Step{std::move(body), std::nullopt}); }
   void PushError(std::string message) { m_Script.push_back(Step{{}, std::move(message)}); }
 
-  bool StillExecuting() override { return Busy; }
+  bool StillExecuting() override { return Busy || Pending(); }
   std::string OpenUrl(const std::string& url, std::chrono::milliseconds time_left) override;
-  void Cancel() override { ++Cancels; }
+  void Start(const std::string& url, std::chrono::milliseconds time_left,
+             Completion done) override;
+  void Cancel() override;
+
+  // Answers the fetch that waits; false when none does.
+  bool Complete();
+  bool Pending() const { return static_cast<bool>(m_Waiting); }
+
+  bool Deferred = false;
+  Completion Dropped;
 
   bool Busy = false;
   int Cancels = 0;
@@ -68,7 +83,11 @@ class ScriptedTransfer final : public Transfer {
     std::string Body;
     std::optional<std::string> ErrorMessage;
   };
+  // The next scripted body; raises the scripted error.
+  std::string NextAnswer();
+
   std::deque<Step> m_Script;
+  Completion m_Waiting;
 };
 
 }  // namespace borvane::testing

@@ -13,6 +13,19 @@
 
 namespace borvane::testing {
 
+LoopbackSocket::LoopbackSocket(bool listening) : m_Fd(::socket(AF_INET, SOCK_STREAM, 0)) {
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t length = sizeof address;
+  ::bind(m_Fd, reinterpret_cast<sockaddr*>(&address), length);
+  if (listening) ::listen(m_Fd, 4);
+  ::getsockname(m_Fd, reinterpret_cast<sockaddr*>(&address), &length);
+  m_Port = ntohs(address.sin_port);
+}
+
+LoopbackSocket::~LoopbackSocket() { ::close(m_Fd); }
+
 RawConnection::RawConnection(int port, int receive_buffer)
     : m_Fd(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)) {
   if (m_Fd < 0) throw std::runtime_error("socket failed");

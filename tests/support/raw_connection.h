@@ -1,6 +1,7 @@
 #pragma once
-// A client on one raw TCP connection to a loopback port, so service tests
-// see exactly what travels. Every read gives up after the receive time-out
+// Raw loopback sockets for tests: a port that never answers (or refuses),
+// and a client on one raw TCP connection to a loopback port, so service
+// tests see exactly what travels. Every read gives up after the receive time-out
 // (10 s unless set), so a service that never answers fails a test instead
 // of hanging it.
 
@@ -8,6 +9,23 @@
 #include <string>
 
 namespace borvane::testing {
+
+// A loopback socket bound to a free port: listening (the kernel completes
+// each connection into the backlog, and nothing reads or answers it) or not
+// (connections are refused).
+class LoopbackSocket {
+ public:
+  explicit LoopbackSocket(bool listening);
+  ~LoopbackSocket();
+  LoopbackSocket(const LoopbackSocket&) = delete;
+  LoopbackSocket& operator=(const LoopbackSocket&) = delete;
+  int Fd() const { return m_Fd; }
+  std::string Url() const { return "http://127.0.0.1:" + std::to_string(m_Port) + "/"; }
+
+ private:
+  int m_Fd;
+  int m_Port = 0;
+};
 
 class RawConnection {
  public:
