@@ -64,10 +64,6 @@ ClientControl::ClientControl(std::unique_ptr<WindowsPanel> panel, ITypeInfo* int
   m_Panel->PointerShapeChanged = [this](std::int16_t pointer) {
     if (m_Window) m_Window->ShowPointer(pointer);
   };
-  // Input held while the query was in flight goes to the panel now.
-  m_Panel->QueryEnded = [this] {
-    if (m_Window) m_Window->ReplayHeldInput();
-  };
   // A fetch's completion comes from the host's loop, as any message does:
   // under a reference to the control (the host may let go of it in a
   // sink the answer reaches) and with nothing thrown into the host.

@@ -11,7 +11,6 @@
 #include <functional>
 #include <memory>
 #include <string>
-#include <vector>
 
 #include "platform/windows/gdi_handles.h"
 #include "platform/windows/windows_panel.h"
@@ -39,9 +38,6 @@ class ControlWindow {
   // Asks for a repaint and refreshes the window text.
   void Refresh();
   void ShowPointer(std::int16_t pointer);
-  // Input that came while a query was in flight, posted to the window
-  // again in its order.
-  void ReplayHeldInput();
   // Whether the window still exists (its parent may have destroyed it).
   bool Alive() const { return m_Window != nullptr && ::IsWindow(m_Window.get()); }
 
@@ -56,21 +52,11 @@ class ControlWindow {
   void UpdateToolTip(Point at);
   void MakeToolTip();
 
-  struct HeldInput {
-    UINT Message;
-    WPARAM WParam;
-    LPARAM LParam;
-  };
-  // Whether `message` is input the panel must not see while a query is
-  // in flight.
-  static bool IsInput(UINT message);
-
   WindowsPanel& m_Panel;
   IUnknown* m_Owner;
   UniqueWindow m_Window;
   int m_Depth = 0;         // messages being handled, nested
   bool m_Orphaned = false;  // disposed during one: deleted when it ends
-  std::vector<HeldInput> m_HeldInput;
   HWND m_ToolTip = nullptr;  // owned by m_Window: destroyed with it
   std::wstring m_TipText;
   std::wstring m_Status;

@@ -9,10 +9,7 @@ WindowsPanel::WindowsPanel(const std::string& service_url)
   m_Loop.AfterTick = [this] {
     if (Changed) Changed();
   };
-  m_Panel.QueryEnded = [this] {
-    m_QueryStarted = true;
-    if (QueryEnded) QueryEnded();
-  };
+  m_Panel.QueryEnded = [this] { m_QueryStarted = true; };
   // The answer is applied from the host's loop, long after the handler
   // that asked has returned: the picture is brought up to date after it.
   m_Transfer.CallOut = [this](const std::function<void()>& complete) {

@@ -35,16 +35,13 @@ class WindowsPanel final : public Site, public Automatable {
   // first).
   void Initialize();
 
-  // Whether a query is in flight: started, its fetch running on a worker,
-  // its answer not yet applied. Meanwhile the host's messages keep
-  // running, the panel's ticks keep counting, and the control holds its
-  // input until QueryEnded.
-  bool Busy() const { return m_Panel.QueryInFlight(); }
-  // Stops the query in flight (the control closes or is released): its
-  // fetch is cancelled and its completion never runs.
+  // A query is in flight from its start until its answer is applied,
+  // from the host's loop: meanwhile the host's messages keep running, the
+  // panel's ticks keep counting, and clicks and keys reach the panel (an
+  // ask made then runs once the query has ended). This stops the query in
+  // flight (the control closes or is released): its fetch is cancelled
+  // and its completion never runs.
   void CancelQuery() { m_Panel.CancelQuery(); }
-  // A query ended (answered, given up or failed), on the host's thread.
-  std::function<void()> QueryEnded;
   // Runs each fetch's completion, which applies the answer to the panel
   // (the transfer's CallOut): the control wraps it in a reference to
   // itself and its exception boundary.

@@ -60,17 +60,18 @@ struct WinInetTransfer::Fetch {
     if (Done != nullptr) ::CloseHandle(Done);
   }
 
-  // Closes the session (and with it the request in flight): on the worker
-  // when it ends, on the host's thread when it gives up.
-  void CloseSession(bool cancel) {
+  // The worker closes its session (and with it its request) when it ends.
+  void CloseSession() {
     HINTERNET session = nullptr;
     {
       const std::lock_guard<std::mutex> hold(Lock);
-      if (cancel) Cancelled = true;
       session = std::exchange(Session, nullptr);
     }
     if (session != nullptr) ::InternetCloseHandle(session);
   }
+  // The host's thread gives up on the fetch: nothing is posted from now
+  // on, and the session is closed aside (see CloseAside).
+  void Abandon();
 
   // The worker is done: tells the host's thread, unless it gave up on this
   // fetch. Under the lock, so that once the host has cancelled (and may
@@ -115,6 +116,34 @@ DWORD WINAPI FetchThread(void* parameter) {
                            GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
                        reinterpret_cast<LPCWSTR>(&FetchThread), &self);
   ::FreeLibraryAndExitThread(self, 0);
+}
+
+DWORD WINAPI CloseThread(void* session) {
+  ::InternetCloseHandle(static_cast<HINTERNET>(session));
+  HMODULE self = nullptr;
+  ::GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
+                           GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                       reinterpret_cast<LPCWSTR>(&CloseThread), &self);
+  ::FreeLibraryAndExitThread(self, 0);
+}
+
+// Closes the session of an abandoned fetch on a thread of its own, which
+// keeps this library loaded until it is done: closing a session whose
+// request is still connecting can itself wait (two seconds under 32-bit
+// Wine), and the host's thread never waits on the network. Inline only
+// when no thread can be had.
+void CloseAside(HINTERNET session) {
+  HMODULE self = nullptr;
+  if (::GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
+                           reinterpret_cast<LPCWSTR>(&CloseThread), &self)) {
+    HANDLE closer = ::CreateThread(nullptr, 0, &CloseThread, session, 0, nullptr);
+    if (closer != nullptr) {
+      ::CloseHandle(closer);
+      return;
+    }
+    ::FreeLibrary(self);
+  }
+  ::InternetCloseHandle(session);
 }
 
 // Starts the worker for `fetch`; the reason when it cannot.
@@ -176,7 +205,7 @@ void WinInetTransfer::Fetch::Run() {
                       INTERNET_FLAG_NO_UI;
   const auto finish = [this](std::string failure) {
     Failure = std::move(failure);
-    CloseSession(false);
+    CloseSession();
   };
   Request request(::InternetOpenUrlA(session, Url.c_str(), nullptr, 0, flags, 0));
   if (!request) return finish(Reason("cannot fetch " + Url, ::GetLastError()));
@@ -202,6 +231,16 @@ void WinInetTransfer::Fetch::Run() {
   finish({});
 }
 
+void WinInetTransfer::Fetch::Abandon() {
+  HINTERNET session = nullptr;
+  {
+    const std::lock_guard<std::mutex> hold(Lock);
+    Cancelled = true;
+    session = std::exchange(Session, nullptr);
+  }
+  if (session != nullptr) CloseAside(session);
+}
+
 WinInetTransfer::~WinInetTransfer() { Cancel(); }
 
 std::string WinInetTransfer::OpenUrl(const std::string& url, std::chrono::milliseconds time_left) {
@@ -212,7 +251,7 @@ std::string WinInetTransfer::OpenUrl(const std::string& url, std::chrono::millis
   const std::string failure = Launch(fetch);
   if (!failure.empty()) throw Error(ErrorCode::TransferFailed, failure);
   if (::WaitForSingleObject(fetch->Done, static_cast<DWORD>(limit)) != WAIT_OBJECT_0) {
-    fetch->CloseSession(true);
+    fetch->Abandon();
     throw Error(ErrorCode::TransferFailed, NoAnswer(url, limit));
   }
   const std::lock_guard<std::mutex> hold(fetch->Lock);
@@ -258,7 +297,7 @@ void WinInetTransfer::Start(const std::string& url, std::chrono::milliseconds ti
 
 void WinInetTransfer::Cancel() {
   if (!m_Current) return;
-  m_Current->CloseSession(true);
+  m_Current->Abandon();
   m_Window->StopTimer(kDeadlineTimer);
   m_Current.reset();
   // Dropped here, on the host's thread, with everything it holds.
@@ -268,7 +307,7 @@ void WinInetTransfer::Cancel() {
 void WinInetTransfer::Notified(UINT message, WPARAM wparam) {
   if (!m_Current) return;  // a "done" or a tick that lost the race to a cancel
   if (message == WM_TIMER && wparam == kDeadlineTimer) {
-    m_Current->CloseSession(true);
+    m_Current->Abandon();
     Complete({}, Failed(NoAnswer(m_Url, m_LimitMs)));
   } else if (message == kFetchDoneMessage && wparam == m_Current->Serial) {
     std::string body;

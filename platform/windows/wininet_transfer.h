@@ -8,11 +8,11 @@
 // No loop of ours runs meanwhile: the host's windows paint and its timers
 // fire because its loop never stopped. The deadline is a timer on that
 // window: when it fires first, the fetch completes with TransferFailed.
-// At the deadline and on Cancel the worker's internet handles are closed
-// from the host's thread (which aborts a blocked WinINet call where the
-// platform supports it) and the worker is abandoned: it owns everything it
-// touches, posts nothing once abandoned, and a reference to this library
-// keeps the code it runs loaded until it ends.
+// At the deadline and on Cancel the worker is abandoned: it posts nothing
+// from then on, its internet handles are closed on a thread of their own
+// (which aborts a blocked WinINet call where the platform supports it, and
+// may itself wait), it owns everything it touches, and a reference to this
+// library keeps the code it runs loaded until it ends.
 
 #include <windows.h>
 

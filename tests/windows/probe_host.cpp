@@ -341,8 +341,8 @@ void CaseHung() {
   s_LongestGapMs = 0;
   s_LongestDispatchMs = 0;
   const UINT_PTR timer = ::SetTimer(nullptr, 0, 50, &HostTick);
-  // A click on 查询 a second into the wait: held, it runs one query once
-  // this one has ended.
+  // A click on 查询 a second into the wait: it runs one query once this
+  // one has ended.
   Pump(1000);
   const LPARAM centre = MAKELPARAM(316, 44);
   ::PostMessageW(window, WM_MOUSEMOVE, 0, centre);
@@ -363,7 +363,7 @@ void CaseHung() {
   // a host held by the control loses whole seconds.
   CHECK(s_LongestGapMs < 1500);
   CHECK(s_LongestDispatchMs < 200);
-  // The held click's query: one more connection, and only one.
+  // The click's query: one more connection, and only one.
   const bool asked_again = PumpUntil(3000, [&] { return service.Connections() >= 2; });
   Pump(300);
   std::printf("  connections: %lu\n", static_cast<unsigned long>(service.Connections()));
