@@ -91,6 +91,7 @@ double MsSince(SteadyClock::time_point start) {
 // The longest single DispatchMessage of this host's loop so far: a
 // control that waits inside one of them holds the host's loop.
 double s_LongestDispatchMs;
+UINT s_LongestMessage;
 
 // Runs the thread's messages for `ms` milliseconds, or until `done`.
 bool PumpUntil(DWORD ms, const std::function<bool()>& done) {
@@ -102,7 +103,10 @@ bool PumpUntil(DWORD ms, const std::function<bool()>& done) {
       const auto start = SteadyClock::now();
       ::DispatchMessageW(&message);
       const double took = MsSince(start);
-      if (took > s_LongestDispatchMs) s_LongestDispatchMs = took;
+      if (took > s_LongestDispatchMs) {
+        s_LongestDispatchMs = took;
+        s_LongestMessage = message.message;
+      }
     }
     if (done()) return true;
     if (::GetTickCount64() >= end) return false;
@@ -354,15 +358,16 @@ void CaseHung() {
   if (!failed) std::printf("  status line: %s\n", Narrow(WindowText(window).c_str()).c_str());
   CHECK(failed);
   std::printf("  failure shown %.1f s after creation; host timer: %d ticks, longest gap %.0f ms;"
-              " longest dispatch %.0f ms\n",
-              failed_after_ms / 1000, s_HostTicks, s_LongestGapMs, s_LongestDispatchMs);
+              " longest dispatch %.0f ms (message 0x%X)\n",
+              failed_after_ms / 1000, s_HostTicks, s_LongestGapMs, s_LongestDispatchMs,
+              s_LongestMessage);
   // The deadline is 10 s from the query's start, and no later.
   CHECK(failed_after_ms > 9000 && failed_after_ms < 11500);
   CHECK(s_HostTicks >= 100);
-  // A loaded machine can delay a tick by some hundreds of milliseconds;
-  // a host held by the control loses whole seconds.
+  // A loaded machine can delay a tick or a message by some hundreds of
+  // milliseconds; a host held by the control loses whole seconds.
   CHECK(s_LongestGapMs < 1500);
-  CHECK(s_LongestDispatchMs < 200);
+  CHECK(s_LongestDispatchMs < 500);
   // The click's query: one more connection, and only one.
   const bool asked_again = PumpUntil(3000, [&] { return service.Connections() >= 2; });
   Pump(300);
