@@ -244,7 +244,7 @@ class ClientControl final : public IClientDual,
   EventPoint m_Events;
   std::atomic<ULONG> m_References{1};
   // References the control holds on itself (SelfHold); when only these
-  // are left the host has let go, and a query's wait is cancelled.
+  // are left the host has let go, and a query in flight is cancelled.
   ULONG m_SelfHolds = 0;
   // The host let go while a call was under way: nothing more goes out to
   // its sinks.

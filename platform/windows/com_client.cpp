@@ -64,8 +64,15 @@ ClientControl::ClientControl(std::unique_ptr<WindowsPanel> panel, ITypeInfo* int
   m_Panel->PointerShapeChanged = [this](std::int16_t pointer) {
     if (m_Window) m_Window->ShowPointer(pointer);
   };
-  m_Panel->BusyChanged = [this](bool busy) {
-    if (!busy && m_Window) m_Window->ReplayHeldInput();
+  // A fetch's completion comes from the host's loop, as any message does:
+  // under a reference to the control (the host may let go of it in a
+  // sink the answer reaches) and with nothing thrown into the host.
+  m_Panel->CallOut = [this](const std::function<void()>& complete) {
+    const SelfHold hold(*this);
+    Guarded([&]() -> HRESULT {
+      complete();
+      return S_OK;
+    });
   };
   // The document's cache, aggregated: a control without one still works
   // everywhere but in document hosts that cache pictures.
@@ -79,7 +86,8 @@ ClientControl::ClientControl(std::unique_ptr<WindowsPanel> panel, ITypeInfo* int
   // Without a window for it (the platform refused one) it runs at the
   // first activation instead.
   try {
-    m_Messages = std::make_unique<MessageWindow>([this](UINT message) { Posted(message); });
+    m_Messages =
+        std::make_unique<MessageWindow>([this](UINT message, WPARAM) { Posted(message); });
     m_Messages->Post(kFirstQueryMessage);
   } catch (const std::exception&) {
     m_Messages.reset();
@@ -176,10 +184,10 @@ ULONG ClientControl::Release() {
     delete this;
   } else if (left == m_SelfHolds) {
     // Only the control's own holds are left: the host has let go in the
-    // middle of a call. A query waiting for the network ends now, and no
-    // more news goes out to the host's sinks.
+    // middle of a call. A query in flight ends now (its answer never
+    // comes), and no more news goes out to the host's sinks.
     m_Released = true;
-    m_Panel->CancelFetch();
+    m_Panel->CancelQuery();
   }
   return left;
 }

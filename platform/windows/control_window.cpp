@@ -93,20 +93,6 @@ void ControlWindow::Dispose(std::unique_ptr<ControlWindow> window) {
   busy->m_Window.reset();
 }
 
-bool ControlWindow::IsInput(UINT message) {
-  return (message >= WM_MOUSEFIRST && message <= WM_MOUSELAST) ||
-         (message >= WM_KEYFIRST && message <= WM_KEYLAST);
-}
-
-void ControlWindow::ReplayHeldInput() {
-  std::vector<HeldInput> held;
-  held.swap(m_HeldInput);
-  if (!m_Window) return;
-  for (const HeldInput& input : held) {
-    ::PostMessageW(m_Window.get(), input.Message, input.WParam, input.LParam);
-  }
-}
-
 void ControlWindow::MakeToolTip() {
   INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_WIN95_CLASSES};
   ::InitCommonControlsEx(&controls);
@@ -200,21 +186,7 @@ LRESULT CALLBACK ControlWindow::Procedure(HWND window, UINT message, WPARAM wpar
 
 LRESULT ControlWindow::Handle(UINT message, WPARAM wparam, LPARAM lparam) {
   client& panel = m_Panel.Panel();
-  if (IsInput(message) && m_Panel.Busy()) {
-    // Held for after the wait, as the GTK host holds it: moves collapse
-    // into the last one, and a flood is cut short rather than kept.
-    if (message == WM_MOUSEMOVE && !m_HeldInput.empty() &&
-        m_HeldInput.back().Message == WM_MOUSEMOVE) {
-      m_HeldInput.back() = {message, wparam, lparam};
-    } else if (m_HeldInput.size() < 256) {
-      m_HeldInput.push_back({message, wparam, lparam});
-    }
-    return 0;
-  }
   switch (message) {
-    case WinEventLoop::kReplayMessage:
-      m_Panel.Timers().ReplayMissed();
-      return 0;
     case WM_PAINT:
       Paint();
       return 0;

@@ -11,7 +11,6 @@
 #include <functional>
 #include <memory>
 #include <string>
-#include <vector>
 
 #include "platform/windows/gdi_handles.h"
 #include "platform/windows/windows_panel.h"
@@ -27,9 +26,9 @@ class ControlWindow {
   ControlWindow(HWND parent, const RECT& position, WindowsPanel& panel, IUnknown* owner);
   ~ControlWindow();  // destroys the window; the panel's timers stop
   // Ends a window: at once, or, while one of its messages is still being
-  // handled further up the stack (a query's wait runs the host's messages,
-  // and the host may deactivate the control then), its window at once and
-  // the object when that message is done.
+  // handled further up the stack (a click whose handler reaches the host,
+  // which deactivates the control from there), its window at once and the
+  // object when that message is done.
   static void Dispose(std::unique_ptr<ControlWindow> window);
   ControlWindow(const ControlWindow&) = delete;
   ControlWindow& operator=(const ControlWindow&) = delete;
@@ -39,9 +38,6 @@ class ControlWindow {
   // Asks for a repaint and refreshes the window text.
   void Refresh();
   void ShowPointer(std::int16_t pointer);
-  // Input that came while the panel waited for the network, posted to the
-  // window again in its order.
-  void ReplayHeldInput();
   // Whether the window still exists (its parent may have destroyed it).
   bool Alive() const { return m_Window != nullptr && ::IsWindow(m_Window.get()); }
 
@@ -56,20 +52,11 @@ class ControlWindow {
   void UpdateToolTip(Point at);
   void MakeToolTip();
 
-  struct HeldInput {
-    UINT Message;
-    WPARAM WParam;
-    LPARAM LParam;
-  };
-  // Whether `message` is input the panel must not see during a wait.
-  static bool IsInput(UINT message);
-
   WindowsPanel& m_Panel;
   IUnknown* m_Owner;
   UniqueWindow m_Window;
   int m_Depth = 0;         // messages being handled, nested
   bool m_Orphaned = false;  // disposed during one: deleted when it ends
-  std::vector<HeldInput> m_HeldInput;
   HWND m_ToolTip = nullptr;  // owned by m_Window: destroyed with it
   std::wstring m_TipText;
   std::wstring m_Status;

@@ -13,7 +13,7 @@ constexpr wchar_t kClassName[] = L"borvane.client.messages";
 
 }  // namespace
 
-MessageWindow::MessageWindow(std::function<void(UINT)> handler) : m_Handler(std::move(handler)) {
+MessageWindow::MessageWindow(std::function<void(UINT, WPARAM)> handler) : m_Handler(std::move(handler)) {
   const HINSTANCE module = ThisModule();
   WNDCLASSEXW window_class{};
   if (!::GetClassInfoExW(module, kClassName, &window_class)) {
@@ -44,11 +44,11 @@ MessageWindow::~MessageWindow() {
 LRESULT CALLBACK MessageWindow::Procedure(HWND window, UINT message, WPARAM wparam,
                                           LPARAM lparam) {
   auto* self = reinterpret_cast<MessageWindow*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
-  if (self != nullptr && message >= WM_APP && message <= 0xBFFF) {
+  if (self != nullptr && (message == WM_TIMER || (message >= WM_APP && message <= 0xBFFF))) {
     // The handler is the control's: it catches what it raises, and a
     // copy keeps it whole should the handler end this window's owner.
-    const std::function<void(UINT)> handler = self->m_Handler;
-    handler(message);
+    const std::function<void(UINT, WPARAM)> handler = self->m_Handler;
+    handler(message, wparam);
     return 0;
   }
   return ::DefWindowProcW(window, message, wparam, lparam);

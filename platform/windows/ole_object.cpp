@@ -35,7 +35,7 @@ HRESULT ClientControl::Close(DWORD save_option) {
   return Guarded([&]() -> HRESULT {
     // The host may let go of its last pointer in any of the calls below.
     const SelfHold hold(*this);
-    m_Panel->CancelFetch();
+    m_Panel->CancelQuery();
     if (m_Dirty && m_ClientSite &&
         (save_option == OLECLOSE_SAVEIFDIRTY || save_option == OLECLOSE_PROMPTSAVE)) {
       m_ClientSite->SaveObject();

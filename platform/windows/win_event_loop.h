@@ -4,9 +4,8 @@
 // mouse-out polling run inside whatever host has activated it. While the
 // control has no window (before in-place activation, after deactivation
 // or Close) its timers are kept but do not tick; they start again with the
-// next window. While the control waits for the network its ticks are
-// held: each one that falls due is counted, and the count is made up once
-// the wait ends (the panel's seconds count would drift otherwise).
+// next window. Ticks run while a query is in flight too: the host's loop
+// never waits on the network, and the panel counts those ticks itself.
 
 #include <windows.h>
 
@@ -38,16 +37,6 @@ class WinEventLoop final : public EventLoop {
 
   std::size_t ActiveTimers() const { return m_Timers.size(); }
 
-  // While held, due ticks are counted instead of run. Releasing posts
-  // kReplayMessage to the window when any were counted.
-  void SetHeld(bool held);
-  bool Held() const { return m_Held; }
-  // Runs the counted ticks (the window procedure calls it on
-  // kReplayMessage); stops early when a tick holds the loop again.
-  void ReplayMissed();
-  std::uint64_t MissedTicks() const;
-  static constexpr UINT kReplayMessage = WM_APP + 0x71;
-
   // Runs after every tick, e.g. to redraw what the tick changed.
   std::function<void()> AfterTick;
 
@@ -55,12 +44,10 @@ class WinEventLoop final : public EventLoop {
   struct Entry {
     std::uint32_t Interval;
     std::function<void()> Tick;
-    std::uint64_t Missed = 0;
   };
   std::map<TimerId, Entry> m_Timers;
   TimerId m_NextId = 1;
   HWND m_Window = nullptr;
-  bool m_Held = false;
 };
 
 }  // namespace borvane

@@ -9,10 +9,19 @@ WindowsPanel::WindowsPanel(const std::string& service_url)
   m_Loop.AfterTick = [this] {
     if (Changed) Changed();
   };
-  m_Transfer.Waiting = [this](bool waiting) {
-    m_QueryStarted = true;
-    m_Loop.SetHeld(waiting);
-    if (BusyChanged) BusyChanged(waiting);
+  m_Panel.QueryEnded = [this] { m_QueryStarted = true; };
+  // The answer is applied from the host's loop, long after the handler
+  // that asked has returned: the picture is brought up to date after it.
+  m_Transfer.CallOut = [this](const std::function<void()>& complete) {
+    const auto apply = [&] {
+      complete();
+      if (Changed) Changed();
+    };
+    if (CallOut) {
+      CallOut(apply);
+    } else {
+      apply();
+    }
   };
 }
 
@@ -21,13 +30,15 @@ WindowsPanel::~WindowsPanel() {
 }
 
 void WindowsPanel::Initialize() {
-  if (m_QueryStarted) return;
+  if (m_QueryStarted || m_Panel.QueryInFlight()) return;
+  m_QueryStarted = true;
   m_Panel.Initialize();
-  // The window was shown before the answer came: it shows it now.
+  // The busy pointer, or an error that ended the query at once.
   if (Changed) Changed();
 }
 
 std::string WindowsPanel::DisplayTime() {
+  m_QueryStarted = true;
   // What the query showed before an error stays, and is shown.
   try {
     std::string result = m_Panel.DisplayTime();

@@ -30,17 +30,22 @@ class WindowsPanel final : public Site, public Automatable {
 
   // The creation notification: the first query. Its error goes to the
   // status line, like every error that leaves a handler. The control
-  // posts it to itself, so it runs from the host's message loop; it is
-  // left out when a query has already run (a script asked first).
+  // posts it to itself, so it starts from the host's message loop; it is
+  // left out when a query has already started (a script or a click asked
+  // first).
   void Initialize();
 
-  // Whether a query waits for the network now. Meanwhile the host's
-  // messages keep running, the panel's ticks are counted for later and
-  // the control holds its input (BusyChanged tells when that ends).
-  bool Busy() { return m_Transfer.StillExecuting(); }
-  // Ends the wait of a query in progress: it fails with a cancel.
-  void CancelFetch() { m_Transfer.CancelFetch(); }
-  std::function<void(bool)> BusyChanged;
+  // A query is in flight from its start until its answer is applied,
+  // from the host's loop: meanwhile the host's messages keep running, the
+  // panel's ticks keep counting, and clicks and keys reach the panel (an
+  // ask made then runs once the query has ended). This stops the query in
+  // flight (the control closes or is released): its fetch is cancelled
+  // and its completion never runs.
+  void CancelQuery() { m_Panel.CancelQuery(); }
+  // Runs each fetch's completion, which applies the answer to the panel
+  // (the transfer's CallOut): the control wraps it in a reference to
+  // itself and its exception boundary.
+  std::function<void(const std::function<void()>&)> CallOut;
 
   client& Panel() { return m_Panel; }
   WinEventLoop& Timers() { return m_Loop; }
@@ -66,7 +71,8 @@ class WindowsPanel final : public Site, public Automatable {
   std::function<void(std::int16_t)> PointerShapeChanged;
   std::function<void(const std::string&)> ErrorReported;
 
-  // Automatable: the two methods scripts reach.
+  // Automatable: the two methods scripts reach. DisplayTime starts a
+  // query and returns; its answer shows in the panel once it comes.
   std::string DisplayTime() override;
   std::string DeCrypt(Variant& texti, Variant& salasana) override;
 

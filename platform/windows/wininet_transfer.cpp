@@ -2,8 +2,10 @@
 
 #include <wininet.h>
 
+#include <atomic>
 #include <chrono>
 #include <mutex>
+#include <stdexcept>
 #include <utility>
 
 #include "container/error.h"
@@ -14,27 +16,43 @@ namespace {
 
 // Connect and receive limits, milliseconds: long enough for a slow link;
 // each is cut to what is left of the query's deadline. (Some WinINet
-// implementations ignore them: the deadline itself is kept by the waiting
-// thread, not by these.)
+// implementations ignore them, Wine's among them: the deadline itself is
+// kept on the host's thread, not by these.)
 constexpr DWORD kConnectTimeoutMs = 10000;
 constexpr DWORD kReceiveTimeoutMs = 15000;
 
-using SteadyClock = std::chrono::steady_clock;
+// On the transfer's own message window: the worker's "done" (WPARAM: the
+// fetch's serial number) and the deadline's timer.
+constexpr UINT kFetchDoneMessage = WM_APP;
+constexpr UINT_PTR kDeadlineTimer = 1;
+
+// Serial numbers of fetches, unique in the process: a "done" posted just
+// before its fetch was abandoned never passes for a later fetch's.
+std::atomic<WPARAM> g_NextSerial{1};
+
+std::exception_ptr Failed(const std::string& reason) {
+  return std::make_exception_ptr(Error(ErrorCode::TransferFailed, reason));
+}
 
 }  // namespace
 
-// Everything one fetch needs, owned jointly by the waiting thread and the
+// Everything one fetch needs, owned jointly by the host's thread and the
 // worker, so that either may go first.
 struct WinInetTransfer::Fetch {
   std::string Url;
   DWORD TimeLimitMs = 0;
+  // Where the worker posts its "done" (nullptr: nowhere, OpenUrl waits on
+  // Done instead), and the serial it posts.
+  HWND Notify = nullptr;
+  WPARAM Serial = 0;
   HANDLE Done = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
 
   std::mutex Lock;
   HINTERNET Session = nullptr;  // closed by whoever finishes or cancels
   bool Cancelled = false;
 
-  // Written by the worker before Done is set, read after.
+  // Written by the worker before Done is set and its message posted, read
+  // after.
   std::string Body;
   std::string Failure;  // empty when the fetch succeeded
 
@@ -42,16 +60,28 @@ struct WinInetTransfer::Fetch {
     if (Done != nullptr) ::CloseHandle(Done);
   }
 
-  // Closes the session (and with it the request in flight): on the worker
-  // when it ends, on the waiting thread when it gives up.
-  void CloseSession(bool cancel) {
+  // The worker closes its session (and with it its request) when it ends.
+  void CloseSession() {
     HINTERNET session = nullptr;
     {
       const std::lock_guard<std::mutex> hold(Lock);
-      if (cancel) Cancelled = true;
       session = std::exchange(Session, nullptr);
     }
     if (session != nullptr) ::InternetCloseHandle(session);
+  }
+  // The host's thread gives up on the fetch: nothing is posted from now
+  // on, and the session is closed aside (see CloseAside).
+  void Abandon();
+
+  // The worker is done: tells the host's thread, unless it gave up on this
+  // fetch. Under the lock, so that once the host has cancelled (and may
+  // destroy its window next) nothing is posted any more.
+  void Finished() {
+    ::SetEvent(Done);
+    const std::lock_guard<std::mutex> hold(Lock);
+    if (!Cancelled && Notify != nullptr) {
+      ::PostMessageW(Notify, kFetchDoneMessage, Serial, 0);
+    }
   }
 
   void Run();
@@ -68,7 +98,7 @@ struct RequestCloser {
 };
 using Request = std::unique_ptr<void, RequestCloser>;
 
-// The worker's entry: runs the fetch, signals, and lets go of this library
+// The worker's entry: runs the fetch, says so, and lets go of this library
 // last (the module reference was taken for it when it started).
 DWORD WINAPI FetchThread(void* parameter) {
   auto* handed = static_cast<std::shared_ptr<WinInetTransfer::Fetch>*>(parameter);
@@ -79,13 +109,74 @@ DWORD WINAPI FetchThread(void* parameter) {
   } catch (...) {
     fetch->Failure = "the transfer failed: out of memory";
   }
-  ::SetEvent(fetch->Done);
+  fetch->Finished();
   fetch.reset();
   HMODULE self = nullptr;
   ::GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
                            GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
                        reinterpret_cast<LPCWSTR>(&FetchThread), &self);
   ::FreeLibraryAndExitThread(self, 0);
+}
+
+DWORD WINAPI CloseThread(void* session) {
+  ::InternetCloseHandle(static_cast<HINTERNET>(session));
+  HMODULE self = nullptr;
+  ::GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
+                           GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                       reinterpret_cast<LPCWSTR>(&CloseThread), &self);
+  ::FreeLibraryAndExitThread(self, 0);
+}
+
+// Closes the session of an abandoned fetch on a thread of its own, which
+// keeps this library loaded until it is done: closing a session whose
+// request is still connecting can itself wait (two seconds under 32-bit
+// Wine), and the host's thread never waits on the network. Inline only
+// when no thread can be had.
+void CloseAside(HINTERNET session) {
+  HMODULE self = nullptr;
+  if (::GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
+                           reinterpret_cast<LPCWSTR>(&CloseThread), &self)) {
+    HANDLE closer = ::CreateThread(nullptr, 0, &CloseThread, session, 0, nullptr);
+    if (closer != nullptr) {
+      ::CloseHandle(closer);
+      return;
+    }
+    ::FreeLibrary(self);
+  }
+  ::InternetCloseHandle(session);
+}
+
+// Starts the worker for `fetch`; the reason when it cannot.
+std::string Launch(const std::shared_ptr<WinInetTransfer::Fetch>& fetch) {
+  if (fetch->Done == nullptr) return Reason("cannot make an event", ::GetLastError());
+  // The worker keeps this library loaded until its last instruction.
+  HMODULE self = nullptr;
+  if (!::GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
+                            reinterpret_cast<LPCWSTR>(&FetchThread), &self)) {
+    return Reason("cannot hold the library", ::GetLastError());
+  }
+  auto* handed = new std::shared_ptr<WinInetTransfer::Fetch>(fetch);
+  HANDLE worker = ::CreateThread(nullptr, 0, &FetchThread, handed, 0, nullptr);
+  if (worker == nullptr) {
+    const DWORD code = ::GetLastError();
+    delete handed;
+    ::FreeLibrary(self);
+    return Reason("cannot start the transfer", code);
+  }
+  ::CloseHandle(worker);
+  return {};
+}
+
+// The query's time left as a timer's milliseconds: at least 1, at most
+// what a DWORD timer takes.
+long long LimitMs(std::chrono::milliseconds time_left) {
+  const long long limit = time_left.count();
+  if (limit < 1) return 1;
+  return limit < 0x7FFFFFFF ? limit : 0x7FFFFFFF;
+}
+
+std::string NoAnswer(const std::string& url, long long limit_ms) {
+  return "no answer from " + url + " within " + std::to_string(limit_ms) + " ms";
 }
 
 }  // namespace
@@ -114,7 +205,7 @@ void WinInetTransfer::Fetch::Run() {
                       INTERNET_FLAG_NO_UI;
   const auto finish = [this](std::string failure) {
     Failure = std::move(failure);
-    CloseSession(false);
+    CloseSession();
   };
   Request request(::InternetOpenUrlA(session, Url.c_str(), nullptr, 0, flags, 0));
   if (!request) return finish(Reason("cannot fetch " + Url, ::GetLastError()));
@@ -140,88 +231,114 @@ void WinInetTransfer::Fetch::Run() {
   finish({});
 }
 
-WinInetTransfer::WinInetTransfer() : m_Cancel(::CreateEventW(nullptr, TRUE, FALSE, nullptr)) {}
-
-WinInetTransfer::~WinInetTransfer() {
-  if (m_Cancel != nullptr) ::CloseHandle(m_Cancel);
+void WinInetTransfer::Fetch::Abandon() {
+  HINTERNET session = nullptr;
+  {
+    const std::lock_guard<std::mutex> hold(Lock);
+    Cancelled = true;
+    session = std::exchange(Session, nullptr);
+  }
+  if (session != nullptr) CloseAside(session);
 }
 
-void WinInetTransfer::CancelFetch() {
-  if (m_Waiting && m_Cancel != nullptr) ::SetEvent(m_Cancel);
-}
+WinInetTransfer::~WinInetTransfer() { Cancel(); }
 
 std::string WinInetTransfer::OpenUrl(const std::string& url, std::chrono::milliseconds time_left) {
-  if (m_Waiting) {
-    // A fetch started from inside another's wait (a script's call made
-    // while the control waits): one at a time.
-    throw Error(ErrorCode::TransferFailed, "a time query is already running");
-  }
-  if (m_Cancel == nullptr) throw Error(ErrorCode::TransferFailed, "cannot make an event");
-  ::ResetEvent(m_Cancel);
-  const long long limit = time_left.count() < 1 ? 1 : time_left.count();
-  const SteadyClock::time_point deadline = SteadyClock::now() + std::chrono::milliseconds(limit);
-
+  const long long limit = LimitMs(time_left);
   auto fetch = std::make_shared<Fetch>();
   fetch->Url = url;
-  fetch->TimeLimitMs = static_cast<DWORD>(limit < 0x7FFFFFFF ? limit : 0x7FFFFFFF);
-  if (fetch->Done == nullptr) throw Error(ErrorCode::TransferFailed, "cannot make an event");
-
-  // The worker keeps this library loaded until its last instruction.
-  HMODULE self = nullptr;
-  if (!::GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
-                            reinterpret_cast<LPCWSTR>(&FetchThread), &self)) {
-    throw Error(ErrorCode::TransferFailed, Reason("cannot hold the library", ::GetLastError()));
+  fetch->TimeLimitMs = static_cast<DWORD>(limit);
+  const std::string failure = Launch(fetch);
+  if (!failure.empty()) throw Error(ErrorCode::TransferFailed, failure);
+  if (::WaitForSingleObject(fetch->Done, static_cast<DWORD>(limit)) != WAIT_OBJECT_0) {
+    fetch->Abandon();
+    throw Error(ErrorCode::TransferFailed, NoAnswer(url, limit));
   }
-  auto* handed = new std::shared_ptr<Fetch>(fetch);
-  HANDLE worker = ::CreateThread(nullptr, 0, &FetchThread, handed, 0, nullptr);
-  if (worker == nullptr) {
-    const DWORD code = ::GetLastError();
-    delete handed;
-    ::FreeLibrary(self);
-    throw Error(ErrorCode::TransferFailed, Reason("cannot start the transfer", code));
-  }
-  ::CloseHandle(worker);
-
-  m_Waiting = true;
-  if (Waiting) Waiting(true);
-  struct EndWait {
-    WinInetTransfer& Owner;
-    ~EndWait() {
-      Owner.m_Waiting = false;
-      if (Owner.Waiting) Owner.Waiting(false);
-    }
-  } end_wait{*this};
-
-  const HANDLE events[2] = {fetch->Done, m_Cancel};
-  for (;;) {
-    const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - SteadyClock::now());
-    const DWORD wait = left.count() <= 0 ? 0 : static_cast<DWORD>(left.count());
-    const DWORD woke =
-        ::MsgWaitForMultipleObjectsEx(2, events, wait, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
-    if (woke == WAIT_OBJECT_0) break;
-    if (woke == WAIT_OBJECT_0 + 1) {
-      fetch->CloseSession(true);
-      throw Error(ErrorCode::TransferFailed, "the fetch from " + url + " was cancelled");
-    }
-    if (woke == WAIT_TIMEOUT || woke == WAIT_FAILED) {
-      fetch->CloseSession(true);
-      throw Error(ErrorCode::TransferFailed,
-                  "no answer from " + url + " within " + std::to_string(limit) + " ms");
-    }
-    // The host's messages, while the worker works.
-    MSG message;
-    while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-      if (message.message == WM_QUIT) {
-        fetch->CloseSession(true);
-        ::PostQuitMessage(static_cast<int>(message.wParam));
-        throw Error(ErrorCode::TransferFailed, "the fetch from " + url + " was cancelled");
-      }
-      ::TranslateMessage(&message);
-      ::DispatchMessageW(&message);
-    }
-  }
+  const std::lock_guard<std::mutex> hold(fetch->Lock);
   if (!fetch->Failure.empty()) throw Error(ErrorCode::TransferFailed, fetch->Failure);
   return std::move(fetch->Body);
+}
+
+void WinInetTransfer::Start(const std::string& url, std::chrono::milliseconds time_left,
+                            Completion done) {
+  const auto fail = [&](const std::string& reason) { done({}, Failed(reason)); };
+  if (m_Current) return fail("a time query is already running");
+  if (!m_Window) {
+    try {
+      m_Window = std::make_unique<MessageWindow>(
+          [this](UINT message, WPARAM wparam) { Notified(message, wparam); });
+    } catch (const std::runtime_error& error) {
+      return fail(std::string("cannot receive the answer: ") + error.what());
+    }
+  }
+  const long long limit = LimitMs(time_left);
+  auto fetch = std::make_shared<Fetch>();
+  fetch->Url = url;
+  fetch->TimeLimitMs = static_cast<DWORD>(limit);
+  fetch->Notify = m_Window->Handle();
+  fetch->Serial = g_NextSerial++;
+  // The deadline is kept here, whatever WinINet does with its time-outs:
+  // a timer on the host's thread, stopped when the answer comes first.
+  if (!m_Window->StartTimer(kDeadlineTimer, static_cast<UINT>(limit))) {
+    return fail(Reason("cannot time the fetch", ::GetLastError()));
+  }
+  const std::string failure = Launch(fetch);
+  if (!failure.empty()) {
+    m_Window->StopTimer(kDeadlineTimer);
+    return fail(failure);
+  }
+  // The worker's message cannot run before this returns: it is posted to
+  // this thread, which is busy here.
+  m_Current = std::move(fetch);
+  m_Done = std::move(done);
+  m_Url = url;
+  m_LimitMs = limit;
+}
+
+void WinInetTransfer::Cancel() {
+  if (!m_Current) return;
+  m_Current->Abandon();
+  m_Window->StopTimer(kDeadlineTimer);
+  m_Current.reset();
+  // Dropped here, on the host's thread, with everything it holds.
+  m_Done = nullptr;
+}
+
+void WinInetTransfer::Notified(UINT message, WPARAM wparam) {
+  if (!m_Current) return;  // a "done" or a tick that lost the race to a cancel
+  if (message == WM_TIMER && wparam == kDeadlineTimer) {
+    m_Current->Abandon();
+    Complete({}, Failed(NoAnswer(m_Url, m_LimitMs)));
+  } else if (message == kFetchDoneMessage && wparam == m_Current->Serial) {
+    std::string body;
+    std::string failure;
+    {
+      const std::lock_guard<std::mutex> hold(m_Current->Lock);
+      body = std::move(m_Current->Body);
+      failure = std::move(m_Current->Failure);
+    }
+    if (failure.empty()) {
+      Complete(std::move(body), nullptr);
+    } else {
+      Complete({}, Failed(failure));
+    }
+  }
+}
+
+void WinInetTransfer::Complete(std::string body, std::exception_ptr error) {
+  m_Window->StopTimer(kDeadlineTimer);
+  // Over before the completion runs: it may start the next fetch, or end
+  // the control that owns this transfer (so nothing of this object is
+  // touched once it has been called).
+  m_Current.reset();
+  const Completion done = std::exchange(m_Done, nullptr);
+  const std::function<void(const std::function<void()>&)> call_out = CallOut;
+  const std::function<void()> run = [&] { done(std::move(body), error); };
+  if (call_out) {
+    call_out(run);
+  } else {
+    run();
+  }
 }
 
 }  // namespace borvane

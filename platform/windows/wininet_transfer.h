@@ -2,16 +2,17 @@
 // The HTTP transfer component on Windows: WinINet on a worker thread, so
 // that the host's thread never waits on the network.
 //
-// The query calls OpenUrl on the host's thread and gets its body back
-// there, as the core expects; meanwhile a worker does the transfer and the
-// host's thread goes on running its own message loop (its windows paint,
-// its timers fire). The wait ends when the worker is done (its result is
-// taken on the host's thread), when the deadline passes, or when Cancel is
-// called (the control closed or was released). At the deadline or on a
-// cancel the worker's internet handles are closed from the host's thread
-// (which aborts a blocked WinINet call where the platform supports it) and
-// the worker is abandoned: it owns everything it touches, and a reference
-// to this library keeps the code it runs loaded until it ends.
+// Start hands the fetch to a worker and returns at once; the worker posts
+// its outcome to a message-only window of this transfer, made on the
+// host's thread, and the completion runs from the host's own message loop.
+// No loop of ours runs meanwhile: the host's windows paint and its timers
+// fire because its loop never stopped. The deadline is a timer on that
+// window: when it fires first, the fetch completes with TransferFailed.
+// At the deadline and on Cancel the worker is abandoned: it posts nothing
+// from then on, its internet handles are closed on a thread of their own
+// (which aborts a blocked WinINet call where the platform supports it, and
+// may itself wait), it owns everything it touches, and a reference to this
+// library keeps the code it runs loaded until it ends.
 
 #include <windows.h>
 
@@ -21,40 +22,54 @@
 #include <string>
 
 #include "container/transfer.h"
+#include "platform/windows/message_window.h"
 
 namespace borvane {
 
 class WinInetTransfer final : public Transfer {
  public:
-  WinInetTransfer();
+  WinInetTransfer() = default;
   ~WinInetTransfer() override;  // cancels a fetch still running
   WinInetTransfer(const WinInetTransfer&) = delete;
   WinInetTransfer& operator=(const WinInetTransfer&) = delete;
 
-  // True while OpenUrl waits for its worker.
-  bool StillExecuting() override { return m_Waiting; }
-  // The body as text. A failed connection, a read error, an HTTP status
-  // other than 200, a fetch that outlasts `time_left`, or a cancel raises
-  // Error(TransferFailed) with the reason. Runs the thread's messages
-  // while it waits; a WM_QUIT seen meanwhile cancels the fetch and is put
-  // back for the host's own loop.
+  // True from Start until the completion runs or the fetch is cancelled.
+  bool StillExecuting() override { return m_Current != nullptr; }
+  // Blocks the calling thread until the body comes or `time_left` has
+  // passed, running no messages: for callers off the host's thread. The
+  // control itself only ever starts its fetches. A failed connection, a
+  // read error, an HTTP status other than 200 or the deadline raises
+  // Error(TransferFailed) with the reason.
   std::string OpenUrl(const std::string& url, std::chrono::milliseconds time_left) override;
-  // The query calls this after every fetch; nothing is left running then.
-  void Cancel() override {}
-  // Ends the wait of a fetch in progress now (from the host's thread,
-  // e.g. from a message handled during the wait); the next OpenUrl starts
-  // afresh.
-  void CancelFetch();
+  // Must be called on the host's thread, the one `done` then runs on. The
+  // same failures as OpenUrl reach `done` as errors; a fetch that cannot
+  // even start (no thread, no window, one already running) completes
+  // with its error before Start returns.
+  void Start(const std::string& url, std::chrono::milliseconds time_left,
+             Completion done) override;
+  // Drops the started fetch: its completion never runs, its handles are
+  // closed, its worker is left to end on its own. Safe when none runs
+  // and from inside the completion.
+  void Cancel() override;
 
-  // Called when a wait starts (true) and ends (false), on the host's
-  // thread: the host holds the control's input and ticks meanwhile.
-  std::function<void(bool)> Waiting;
+  // Runs each completion (the call it is given) on the host's thread; the
+  // control wraps it in a reference to itself and its exception boundary.
+  // Without it the completion runs bare.
+  std::function<void(const std::function<void()>&)> CallOut;
 
   struct Fetch;  // shared by the host's thread and one worker
 
  private:
-  bool m_Waiting = false;
-  HANDLE m_Cancel;  // manual-reset event: set by CancelFetch
+  // The worker's message and the deadline's timer, on the host's thread.
+  void Notified(UINT message, WPARAM wparam);
+  // Takes the current fetch out and runs its completion.
+  void Complete(std::string body, std::exception_ptr error);
+
+  std::unique_ptr<MessageWindow> m_Window;  // made by the first Start
+  std::shared_ptr<Fetch> m_Current;         // the started fetch, until it completes
+  Completion m_Done;
+  std::string m_Url;
+  long long m_LimitMs = 0;
 };
 
 }  // namespace borvane

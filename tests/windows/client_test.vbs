@@ -34,7 +34,7 @@ Check result = "8*6/3*:'81&+849.@/<(=2?", "the second call decodes with shift 0,
 
 On Error Resume Next
 result = panel.DisplayTime()
-Check Err.Number = 0, "DisplayTime runs a query against the service (error " & Err.Number & " " & Err.Description & ")"
+Check Err.Number = 0, "DisplayTime starts a query against the service (error " & Err.Number & " " & Err.Description & ")"
 Err.Clear
 On Error GoTo 0
 Check TypeName(result) = "String" And result = "", "DisplayTime returns the empty text"
