@@ -6,16 +6,11 @@
 #include <httplib.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
-#include <sys/resource.h>
 #include <sys/socket.h>
-#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <cstdlib>
-#include <fstream>
-#include <sstream>
-#include <vector>
 #include <regex>
 #include <stdexcept>
 #include <string>
@@ -313,67 +308,6 @@ TEST(TimeServiceQueries, CountsTimeQueriesOnlyAndWakesWaiters) {
   });
   EXPECT_TRUE(service.WaitForTimeQueries(3, std::chrono::seconds(30)));
   asker.join();
-  service.Stop();
-}
-
-// One value of /proc/self/task/TID/sched ("se.slice : 100000"); -1 if absent.
-long long SchedValue(const std::string& tid, const std::string& name) {
-  std::ifstream in("/proc/self/task/" + tid + "/sched");
-  for (std::string line; std::getline(in, line);) {
-    if (line.rfind(name + " ", 0) == 0) return std::atoll(line.substr(line.find(':') + 1).c_str());
-  }
-  return -1;
-}
-
-// Whether this kernel gives a time-shared thread the turn it asks for:
-// a thread asks for 0.1 ms and reads its slice back.
-bool KernelHonoursShortTurns() {
-  bool honoured = false;
-  std::thread probe([&] {
-    struct {
-      std::uint32_t size = 48, policy = 0;
-      std::uint64_t flags = 0;
-      std::int32_t nice = 0;
-      std::uint32_t priority = 0;
-      std::uint64_t runtime = 100'000, deadline = 0, period = 0;
-    } attributes;
-    attributes.nice = ::getpriority(PRIO_PROCESS, 0);
-    honoured = ::syscall(SYS_sched_setattr, 0, &attributes, 0) == 0 &&
-               SchedValue(std::to_string(::gettid()), "se.slice") == 100'000;
-  });
-  probe.join();
-  return honoured;
-}
-
-TEST(TimeServiceScheduling, LoopsTakeShortTurnsAndKeepTheirNiceValue) {
-  if (!KernelHonoursShortTurns()) GTEST_SKIP() << "this kernel has no per-thread time slice";
-  // Started from a thread running at nice 3: the loops inherit it and must
-  // keep it while asking for their shorter turn.
-  TimeService service(Options("127.0.0.1", 0, 0, 2));
-  std::thread starter([&] {
-    ASSERT_EQ(::setpriority(PRIO_PROCESS, 0, 3), 0);
-    service.Start();
-  });
-  starter.join();
-  std::vector<std::string> loops;
-  for (int attempt = 0; attempt < 100 && loops.size() < 2; ++attempt) {
-    loops.clear();
-    DIR* tasks = ::opendir("/proc/self/task");
-    while (dirent* entry = tasks ? ::readdir(tasks) : nullptr) {
-      std::ifstream comm(std::string("/proc/self/task/") + entry->d_name + "/comm");
-      std::string name;
-      if (entry->d_name[0] != '.' && std::getline(comm, name) && name == "borvane-loop") {
-        loops.emplace_back(entry->d_name);
-      }
-    }
-    if (tasks) ::closedir(tasks);
-    std::this_thread::sleep_for(milliseconds(10));  // the loops name themselves as they start
-  }
-  ASSERT_EQ(loops.size(), 2u);
-  for (const std::string& tid : loops) {
-    EXPECT_EQ(SchedValue(tid, "se.slice"), 100'000) << "loop " << tid;
-    EXPECT_EQ(::getpriority(PRIO_PROCESS, static_cast<id_t>(std::stoi(tid))), 3) << "loop " << tid;
-  }
   service.Stop();
 }
 
