@@ -13,6 +13,7 @@
 //             connection under an answer the peer has not read yet
 
 #include <boost/asio/ip/tcp.hpp>
+#include <boost/asio/post.hpp>
 #include <boost/asio/ssl/stream.hpp>
 #include <boost/asio/write.hpp>
 
@@ -68,6 +69,9 @@ class Connection final : public LoopConnection,
                 });
           });
     } else {
+      // Writes that cannot finish at once must say so rather than wait.
+      boost::system::error_code ignored;
+      m_Stream.non_blocking(true, ignored);
       WaitForRequest();
     }
   }
@@ -177,15 +181,28 @@ class Connection final : public LoopConnection,
 
   void Write() {
     m_State = State::Writing;
+    if constexpr (std::is_same_v<Stream, PlainStream>) {
+      // Sent at once when the socket takes it all, as it nearly always
+      // does: the answer leaves in this turn of the loop, and the next
+      // request is read in it too, instead of each waiting for a turn of
+      // its own behind every other connection's handlers.
+      boost::system::error_code error;
+      const std::size_t sent = m_Stream.write_some(boost::asio::buffer(m_Out), error);
+      if (error && error != boost::asio::error::would_block) return Close(true);
+      if (!error && sent == m_Out.size()) return OnWritten(error, /*now=*/true);
+      m_Out.erase(0, error ? 0 : sent);
+    }
     Deadline = Now() + Settings().WriteTimeout;
     boost::asio::async_write(
         m_Stream, boost::asio::buffer(m_Out),
         [self = this->shared_from_this()](const boost::system::error_code& error, std::size_t) {
-          self->OnWritten(error);
+          self->OnWritten(error, /*now=*/false);
         });
   }
 
-  void OnWritten(const boost::system::error_code& error) {
+  // `now`: the write finished within the handler that answered, so the
+  // stack holds that handler still.
+  void OnWritten(const boost::system::error_code& error, bool now) {
     if (m_State != State::Writing) return;
     if (error) return Close(true);
     m_Loop.Counters().ObserveAnswerDelay(Now() - m_LastRead);
@@ -194,7 +211,12 @@ class Connection final : public LoopConnection,
     if (m_Pending.empty()) return WaitForRequest();
     // More pipelined requests arrived with the last read: they began already.
     Deadline = Now() + Settings().HeaderDeadline;
-    Answer(m_Pending, /*pending=*/true);
+    if (!now) return Answer(m_Pending, /*pending=*/true);
+    // Answered in a later turn, so that a client pipelining many requests
+    // neither deepens the stack nor keeps the loop from other connections.
+    boost::asio::post(m_Stream.get_executor(), [self = this->shared_from_this()] {
+      if (self->m_State == State::Writing) self->Answer(self->m_Pending, /*pending=*/true);
+    });
   }
 
   void Linger() {
