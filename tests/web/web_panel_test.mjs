@@ -40,9 +40,19 @@ const kDeadlineMs = 10000;
 const centre = (r) => ({x: r.x + r.width / 2, y: r.y + r.height / 2});
 
 // A program of ours on a loopback port, its output kept.
+// Every service this script starts stops when it ends, however it ends: an
+// error outside the cases too (it is reported, and the script fails).
+const children = [];
+process.on("exit", () => { for (const child of children) child.kill("SIGTERM"); });
+process.on("unhandledRejection", (error) => {
+  console.error("FAIL", error);
+  process.exit(1);
+});
+
 function startServe(args) {
   const child = spawn(serveProgram, ["serve", "--listen", "127.0.0.1:0", ...args],
                       {stdio: ["ignore", "pipe", "inherit"]});
+  children.push(child);
   const served = {child, output: ""};
   return new Promise((resolve, reject) => {
     child.stdout.on("data", (chunk) => {
