@@ -30,16 +30,7 @@ for tool in /usr/sbin/chronyd /usr/sbin/ntpdate /usr/sbin/htpdate /usr/bin/setpr
 done
 nocap=(setpriv --bounding-set=-sys_time --inh-caps=-sys_time)
 
-work=$(mktemp -d)
-pids=()
-cleanup() {
-  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-  wait 2>/dev/null || true
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
-free_port() { python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])'; }
+source "$here/common.sh"
 
 ntp_port=$(free_port)
 http_port=$(free_port)

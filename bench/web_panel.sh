@@ -17,14 +17,7 @@ modules="$build/web-tests/node_modules"
 [ -f "$web/borvane-client.wasm" ] || { echo "no web build in $web (emscripten missing?)" >&2; exit 1; }
 [ -d "$modules/puppeteer-core" ] || { echo "no puppeteer-core in $modules (run ctest -L web)" >&2; exit 1; }
 
-work=$(mktemp -d)
-serve_pid=
-cleanup() {
-  [ -n "$serve_pid" ] && kill "$serve_pid" 2>/dev/null || true
-  wait 2>/dev/null || true
-  rm -rf "$work"
-}
-trap cleanup EXIT
+source "$(dirname "$0")/common.sh"
 
 echo "file                    raw        gzip -9"
 for f in borvane-client.js borvane-client.wasm; do
@@ -34,7 +27,7 @@ total=$(( $(gzip -9 -n -c "$web/borvane-client.js" | wc -c) + $(gzip -9 -n -c "$
 echo "compressed transfer     $total B"
 
 "$build/borvane-serve" serve --listen 127.0.0.1:0 > "$work/serve.log" &
-serve_pid=$!
+pids+=($!)
 for _ in $(seq 100); do
   grep -q "serving Beijing time" "$work/serve.log" && break
   sleep 0.05
