@@ -41,6 +41,17 @@ std::string_view HttpDate(std::chrono::system_clock::time_point time) {
   return cached_text;
 }
 
+// The last header, whether the connection stays, and the blank line.
+void AppendConnectionEnd(bool keep_alive, const AnswerSettings& settings, std::string& out) {
+  if (keep_alive) {
+    out += "\r\nConnection: keep-alive\r\nKeep-Alive: timeout=";
+    out += std::to_string(settings.KeepAlive.count());
+  } else {
+    out += "\r\nConnection: close";
+  }
+  out += "\r\n\r\n";
+}
+
 void AppendHeaders(int status, std::size_t length, bool keep_alive, const AnswerSettings& settings,
                    std::chrono::system_clock::time_point now, std::string& out,
                    std::string_view allow = {}) {
@@ -54,13 +65,7 @@ void AppendHeaders(int status, std::size_t length, bool keep_alive, const Answer
     out += allow;
   }
   if (settings.Web != nullptr) out += "\r\nAccess-Control-Allow-Origin: *";
-  if (keep_alive) {
-    out += "\r\nConnection: keep-alive\r\nKeep-Alive: timeout=";
-    out += std::to_string(settings.KeepAlive.count());
-  } else {
-    out += "\r\nConnection: close";
-  }
-  out += "\r\n\r\n";
+  AppendConnectionEnd(keep_alive, settings, out);
 }
 
 int HexDigit(char c) {
@@ -172,13 +177,7 @@ int AppendWebFile(const WebFile& file, bool head, bool keep_alive, bool gzip_acc
   out += HttpDate(std::chrono::system_clock::now() + settings.Offset);
   // The module and its wasm load into pages of other origins too.
   out += "\r\nAccess-Control-Allow-Origin: *";
-  if (keep_alive) {
-    out += "\r\nConnection: keep-alive\r\nKeep-Alive: timeout=";
-    out += std::to_string(settings.KeepAlive.count());
-  } else {
-    out += "\r\nConnection: close";
-  }
-  out += "\r\n\r\n";
+  AppendConnectionEnd(keep_alive, settings, out);
   if (!head && !unchanged) out += body;
   return status;
 }
