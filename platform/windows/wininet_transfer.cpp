@@ -98,6 +98,17 @@ struct RequestCloser {
 };
 using Request = std::unique_ptr<void, RequestCloser>;
 
+// Ends a thread of this library's, letting go of the reference to it that
+// was taken when the thread started: the library may unload only once the
+// thread's last instruction has run.
+[[noreturn]] void ExitReleasingLibrary() {
+  HMODULE self = nullptr;
+  ::GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
+                           GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                       reinterpret_cast<LPCWSTR>(&ExitReleasingLibrary), &self);
+  ::FreeLibraryAndExitThread(self, 0);
+}
+
 // The worker's entry: runs the fetch, says so, and lets go of this library
 // last (the module reference was taken for it when it started).
 DWORD WINAPI FetchThread(void* parameter) {
@@ -111,20 +122,12 @@ DWORD WINAPI FetchThread(void* parameter) {
   }
   fetch->Finished();
   fetch.reset();
-  HMODULE self = nullptr;
-  ::GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
-                           GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                       reinterpret_cast<LPCWSTR>(&FetchThread), &self);
-  ::FreeLibraryAndExitThread(self, 0);
+  ExitReleasingLibrary();
 }
 
 DWORD WINAPI CloseThread(void* session) {
   ::InternetCloseHandle(static_cast<HINTERNET>(session));
-  HMODULE self = nullptr;
-  ::GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
-                           GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                       reinterpret_cast<LPCWSTR>(&CloseThread), &self);
-  ::FreeLibraryAndExitThread(self, 0);
+  ExitReleasingLibrary();
 }
 
 // Closes the session of an abandoned fetch on a thread of its own, which
@@ -291,8 +294,6 @@ void WinInetTransfer::Start(const std::string& url, std::chrono::milliseconds ti
   // this thread, which is busy here.
   m_Current = std::move(fetch);
   m_Done = std::move(done);
-  m_Url = url;
-  m_LimitMs = limit;
 }
 
 void WinInetTransfer::Cancel() {
@@ -308,7 +309,7 @@ void WinInetTransfer::Notified(UINT message, WPARAM wparam) {
   if (!m_Current) return;  // a "done" or a tick that lost the race to a cancel
   if (message == WM_TIMER && wparam == kDeadlineTimer) {
     m_Current->Abandon();
-    Complete({}, Failed(NoAnswer(m_Url, m_LimitMs)));
+    Complete({}, Failed(NoAnswer(m_Current->Url, m_Current->TimeLimitMs)));
   } else if (message == kFetchDoneMessage && wparam == m_Current->Serial) {
     std::string body;
     std::string failure;

@@ -68,8 +68,6 @@ class WinInetTransfer final : public Transfer {
   std::unique_ptr<MessageWindow> m_Window;  // made by the first Start
   std::shared_ptr<Fetch> m_Current;         // the started fetch, until it completes
   Completion m_Done;
-  std::string m_Url;
-  long long m_LimitMs = 0;
 };
 
 }  // namespace borvane
