@@ -33,11 +33,6 @@
 #include "tests/windows/png_reader.h"
 #include "tests/windows/wine_check.h"
 
-namespace wine_check {
-int g_Checks = 0;
-int g_Failures = 0;
-}  // namespace wine_check
-
 namespace {
 
 using borvane::Narrow;

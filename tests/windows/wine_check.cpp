@@ -25,11 +25,6 @@
 #include "platform/windows/variant_convert.h"
 #include "tests/windows/wine_check.h"
 
-namespace wine_check {
-int g_Checks = 0;
-int g_Failures = 0;
-}  // namespace wine_check
-
 namespace {
 
 using borvane::Narrow;

@@ -10,8 +10,8 @@
 
 namespace wine_check {
 
-extern int g_Checks;
-extern int g_Failures;
+inline int g_Checks = 0;
+inline int g_Failures = 0;
 
 #define CHECK(condition)                                                   \
   do {                                                                     \
