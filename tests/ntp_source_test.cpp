@@ -4,9 +4,6 @@
 // check of silent servers ended by Cancel.
 
 #include <gtest/gtest.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <cmath>
@@ -19,10 +16,12 @@
 #include "platform/posix/time_sources.h"
 #include "support/chronyd.h"
 #include "support/ntp_stub.h"
+#include "support/raw_connection.h"
 
 namespace borvane {
 namespace {
 
+using testing::LoopbackSocket;
 using testing::NtpStub;
 using testing::NtpStubMode;
 using namespace std::chrono_literals;
@@ -224,35 +223,12 @@ TEST(SourceSelection, KeepsTheLargestAgreeingMajority) {
   EXPECT_DOUBLE_EQ(outcomes[1].DisagreementMs, 4999.5);
 }
 
-// A TCP port that takes connections (the kernel completes them) and never
-// answers: nothing accepts them.
-class SilentTcpPort {
- public:
-  SilentTcpPort() : m_Fd(::socket(AF_INET, SOCK_STREAM, 0)) {
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof a;
-    if (::bind(m_Fd, reinterpret_cast<sockaddr*>(&a), length) != 0 || ::listen(m_Fd, 8) != 0 ||
-        ::getsockname(m_Fd, reinterpret_cast<sockaddr*>(&a), &length) != 0) {
-      throw std::runtime_error("cannot listen on loopback");
-    }
-    m_Port = ntohs(a.sin_port);
-  }
-  ~SilentTcpPort() { ::close(m_Fd); }
-  std::string Address() const { return "127.0.0.1:" + std::to_string(m_Port); }
-
- private:
-  int m_Fd;
-  std::uint16_t m_Port = 0;
-};
-
 TEST(SourceTransfer, CancelEndsACheckOfSilentServersAtOnce) {
   NtpStub ntp(NtpStubMode::Silent);
-  const SilentTcpPort web;
-  const SilentTcpPort own;
-  const auto transfer = CombiningTransfer(
-      {Address(ntp), "date+http://" + web.Address(), "http://" + own.Address()}, 0, "");
+  const LoopbackSocket web(/*listening=*/true);
+  const LoopbackSocket own(/*listening=*/true);
+  const auto transfer =
+      CombiningTransfer({Address(ntp), "date+" + web.Url(), own.Url()}, 0, "");
   auto check = std::async(std::launch::async, [&] { return transfer->OpenUrl("", 10s); });
   while (!transfer->StillExecuting()) std::this_thread::sleep_for(1ms);
   std::this_thread::sleep_for(200ms);  // every source is waiting by now
