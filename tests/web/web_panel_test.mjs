@@ -105,6 +105,9 @@ function rawGet(origin, target, headers = {}) {
 const work = mkdtempSync(path.join(tmpdir(), "borvane-web-"));
 const serve = await startServe(["--report-queries"]);
 const noWeb = await startServe(["--no-web"]);
+// The other origin's page has a service of its own, so the queries counted
+// there are that page's alone, not a late one from an element of another case.
+const otherService = await startServe(["--report-queries"]);
 // A service whose clock is 15 s short of the top of an hour: the panel's
 // hourly re-check comes some seconds after its first check, while the
 // other cases run. The first check must come before the hour does, or the
@@ -117,7 +120,7 @@ const silentOrigin = `http://127.0.0.1:${silent.address().port}`;
 const embed = (service) => `<!DOCTYPE html><meta charset="utf-8"><body style="margin:0">
 <script type="module" src="${serve.origin}/borvane-client.js"></script>
 <borvane-client service="${service}"></borvane-client>`;
-const pages = await startPageServer({"/embed": embed(serve.origin), "/silent": embed(silentOrigin),
+const pages = await startPageServer({"/embed": embed(otherService.origin), "/silent": embed(silentOrigin),
                                      "/hourly": embed(nearHour.origin)});
 const pagesOrigin = `http://127.0.0.1:${pages.address().port}`;
 
@@ -349,18 +352,18 @@ const cases = [
     return [seen.stillOut === seen.out && seen.back >= seen.out + 1, seen];
   }],
   ["a page on another origin embeds the element pointed at the service", async () => {
-    const before = queriesSeen(serve);
     const other = await openPage(`${pagesOrigin}/embed`);
     const state = await settled(other);
     // The service reports each query on its own line, a moment later.
-    for (let i = 0; i < 40 && queriesSeen(serve) < before + 1; ++i) await new Promise((r) => setTimeout(r, 50));
+    for (let i = 0; i < 40 && queriesSeen(otherService) < 1; ++i) await new Promise((r) => setTimeout(r, 50));
     const label1 = await other.evaluate(() => document.querySelector("borvane-client")._state.Label1);
     await other.close();
-    const after = queriesSeen(serve);
+    const queries = queriesSeen(otherService);
     // A verdict on this clock, whichever: on a loaded machine one query's
-    // delay can put it past the 100 ms the panel counts as right.
-    return [state.checks === 1 && /^\d{4}-\d{2}-\d{2} /.test(label1) && after === before + 1 &&
-            state.statusLine.startsWith("[ 您的系统时间"), {...state, label1, before, after}];
+    // delay can put it past the 100 ms the panel counts as right, and its
+    // milliseconds past the second, which asks again (three attempts at most).
+    return [state.checks === 1 && /^\d{4}-\d{2}-\d{2} /.test(label1) && queries >= 1 && queries <= 3 &&
+            state.statusLine.startsWith("[ 您的系统时间"), {...state, label1, queries}];
   }],
   ["crisp at device-pixel ratio 2: each panel pixel is a 2×2 block of the same colour", async () => {
     const sharp = await openPage(`${serve.origin}/`, 2);
@@ -445,6 +448,7 @@ if (pageErrors.length) {
 await browser.close();
 serve.child.kill("SIGTERM");
 noWeb.child.kill("SIGTERM");
+otherService.child.kill("SIGTERM");
 nearHour.child.kill("SIGTERM");
 silent.closeAll();
 pages.close();
