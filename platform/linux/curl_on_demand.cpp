@@ -125,4 +125,51 @@ time_t curl_getdate(const char* text, const time_t* unused) {
   return real != nullptr ? real(text, unused) : -1;
 }
 
+// The multi handle each fetch runs on, so that a cancel wakes its wait.
+CURLM* curl_multi_init() {
+  static const auto real = Real<decltype(&curl_multi_init)>("curl_multi_init");
+  return real != nullptr ? real() : nullptr;
+}
+
+CURLMcode curl_multi_cleanup(CURLM* multi) {
+  static const auto real = Real<decltype(&curl_multi_cleanup)>("curl_multi_cleanup");
+  return real != nullptr ? real(multi) : CURLM_BAD_HANDLE;
+}
+
+CURLMcode curl_multi_add_handle(CURLM* multi, CURL* easy) {
+  static const auto real = Real<decltype(&curl_multi_add_handle)>("curl_multi_add_handle");
+  return real != nullptr ? real(multi, easy) : CURLM_BAD_HANDLE;
+}
+
+CURLMcode curl_multi_remove_handle(CURLM* multi, CURL* easy) {
+  static const auto real = Real<decltype(&curl_multi_remove_handle)>("curl_multi_remove_handle");
+  return real != nullptr ? real(multi, easy) : CURLM_BAD_HANDLE;
+}
+
+CURLMcode curl_multi_perform(CURLM* multi, int* running) {
+  static const auto real = Real<decltype(&curl_multi_perform)>("curl_multi_perform");
+  return real != nullptr ? real(multi, running) : CURLM_BAD_HANDLE;
+}
+
+CURLMcode curl_multi_poll(CURLM* multi, curl_waitfd extra[], unsigned extra_count, int timeout_ms,
+                          int* ready) {
+  static const auto real = Real<decltype(&curl_multi_poll)>("curl_multi_poll");
+  return real != nullptr ? real(multi, extra, extra_count, timeout_ms, ready) : CURLM_BAD_HANDLE;
+}
+
+CURLMcode curl_multi_wakeup(CURLM* multi) {
+  static const auto real = Real<decltype(&curl_multi_wakeup)>("curl_multi_wakeup");
+  return real != nullptr ? real(multi) : CURLM_BAD_HANDLE;
+}
+
+CURLMsg* curl_multi_info_read(CURLM* multi, int* queued) {
+  static const auto real = Real<decltype(&curl_multi_info_read)>("curl_multi_info_read");
+  return real != nullptr ? real(multi, queued) : nullptr;
+}
+
+const char* curl_multi_strerror(CURLMcode code) {
+  static const auto real = Real<decltype(&curl_multi_strerror)>("curl_multi_strerror");
+  return real != nullptr ? real(code) : Loaded().Error.c_str();
+}
+
 }  // extern "C"

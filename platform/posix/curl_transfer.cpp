@@ -13,6 +13,7 @@
 
 #include "container/error.h"
 #include "container/utf8.h"
+#include "platform/posix/curl_session.h"
 
 namespace borvane {
 
@@ -21,20 +22,6 @@ namespace {
 constexpr long kConnectTimeoutMs = 5000;
 // The time answer is 28 bytes; anything near this is not the time service.
 constexpr std::size_t kMaxBodyBytes = 1 << 20;
-
-void InitCurlOnce() {
-  // curl_global_init is not thread-safe on its own; a function-local static
-  // is initialised exactly once even when transfers are created concurrently.
-  static const CURLcode init = curl_global_init(CURL_GLOBAL_DEFAULT);
-  if (init != CURLE_OK) {
-    throw Error(ErrorCode::TransferFailed,
-                std::string("libcurl initialisation failed: ") + curl_easy_strerror(init));
-  }
-}
-
-struct EasyCleanup {
-  void operator()(CURL* handle) const { curl_easy_cleanup(handle); }
-};
 
 struct Receiver {
   std::string Body;
@@ -102,11 +89,6 @@ struct StopWhen {
   bool Now() const { return *Cancelled || (Signal != nullptr && Signal->Raised()); }
 };
 
-int Progress(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
-  // Non-zero aborts the transfer with CURLE_ABORTED_BY_CALLBACK.
-  return static_cast<const StopWhen*>(user)->Now() ? 1 : 0;
-}
-
 // The body's first line as a message may quote it: escaped, since it is
 // the service's text (a NUL would cut the message short; escape sequences
 // would reach whatever terminal shows the message).
@@ -125,17 +107,14 @@ struct BusyScope {
 }  // namespace
 
 struct CurlTransfer::Handle {
-  std::unique_ptr<CURL, EasyCleanup> Easy;
+  CurlSession Session;
   StopWhen Stop;
   char ErrorText[CURL_ERROR_SIZE] = {};
 };
 
 CurlTransfer::CurlTransfer() : m_Handle(std::make_unique<Handle>()) {
-  InitCurlOnce();
   m_Handle->Stop.Cancelled = &m_Cancelled;
-  m_Handle->Easy.reset(curl_easy_init());
-  CURL* easy = m_Handle->Easy.get();
-  if (easy == nullptr) throw Error(ErrorCode::TransferFailed, "libcurl could not create a handle");
+  CURL* easy = m_Handle->Session.Easy();
 
   // Options that hold for every fetch; the URL and the body sink are set per
   // fetch, with the time-outs that the caller's deadline bounds. Proxy
@@ -150,9 +129,6 @@ CurlTransfer::CurlTransfer() : m_Handle(std::make_unique<Handle>()) {
   set(curl_easy_setopt(easy, CURLOPT_ERRORBUFFER, m_Handle->ErrorText));
   set(curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &Receive));
   set(curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, &ReceiveHeader));
-  set(curl_easy_setopt(easy, CURLOPT_NOPROGRESS, 0L));
-  set(curl_easy_setopt(easy, CURLOPT_XFERINFOFUNCTION, &Progress));
-  set(curl_easy_setopt(easy, CURLOPT_XFERINFODATA, &m_Handle->Stop));
   set(curl_easy_setopt(easy, CURLOPT_TCP_NODELAY, 1L));
   set(curl_easy_setopt(easy, CURLOPT_TCP_KEEPALIVE, 1L));
   set(curl_easy_setopt(easy, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(kMaxBodyBytes)));
@@ -166,7 +142,7 @@ CurlTransfer::CurlTransfer() : m_Handle(std::make_unique<Handle>()) {
 
 void CurlTransfer::SetCaFile(const std::string& path) {
   const CURLcode code =
-      curl_easy_setopt(m_Handle->Easy.get(), CURLOPT_CAINFO, path.empty() ? nullptr : path.c_str());
+      curl_easy_setopt(m_Handle->Session.Easy(), CURLOPT_CAINFO, path.empty() ? nullptr : path.c_str());
   if (code != CURLE_OK) {
     throw Error(ErrorCode::TransferFailed, std::string("libcurl option refused: ") + curl_easy_strerror(code));
   }
@@ -180,7 +156,9 @@ bool CurlTransfer::StillExecuting() { return m_Busy; }
 
 void CurlTransfer::Cancel() {
   std::lock_guard lock(m_State);
-  if (m_Busy) m_Cancelled = true;
+  if (!m_Busy) return;
+  m_Cancelled = true;
+  m_Handle->Session.Wake();
 }
 
 std::string CurlTransfer::OpenUrl(const std::string& url, std::chrono::milliseconds time_left) {
@@ -193,7 +171,7 @@ std::string CurlTransfer::OpenUrl(const std::string& url, std::chrono::milliseco
   }
   BusyScope busy{m_Busy};
 
-  CURL* easy = m_Handle->Easy.get();
+  CURL* easy = m_Handle->Session.Easy();
   Receiver receiver;
   m_Handle->ErrorText[0] = '\0';
   curl_easy_setopt(easy, CURLOPT_URL, url.c_str());
@@ -205,7 +183,9 @@ std::string CurlTransfer::OpenUrl(const std::string& url, std::chrono::milliseco
   curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, std::min(limit_ms, kConnectTimeoutMs));
   curl_easy_setopt(easy, CURLOPT_WRITEDATA, &receiver);
   curl_easy_setopt(easy, CURLOPT_HEADERDATA, &receiver);
-  const CURLcode code = curl_easy_perform(easy);
+  const StopWhen& stop = m_Handle->Stop;
+  const CURLcode code = m_Handle->Session.Perform([&stop] { return stop.Now(); },
+                                                  stop.Signal != nullptr ? stop.Signal->Descriptor() : -1);
   curl_easy_setopt(easy, CURLOPT_WRITEDATA, nullptr);
   curl_easy_setopt(easy, CURLOPT_HEADERDATA, nullptr);
 

@@ -8,6 +8,7 @@
 #include <stdexcept>
 
 #include "container/error.h"
+#include "platform/posix/curl_session.h"
 #include "platform/posix/source_selection.h"
 
 namespace borvane {
@@ -25,10 +26,6 @@ double NowMs() {
              std::chrono::system_clock::now().time_since_epoch())
       .count();
 }
-
-struct EasyCleanup {
-  void operator()(CURL* handle) const { curl_easy_cleanup(handle); }
-};
 
 // What one request saw of the answer's headers.
 struct Headers {
@@ -51,13 +48,6 @@ std::size_t OnHeader(char* data, std::size_t size, std::size_t count, void* user
     if (t != -1) h->DateMs = static_cast<double>(t) * 1000;
   }
   return bytes;
-}
-
-// libcurl asks this during a transfer (at least once a second while it
-// waits): a non-zero answer aborts it.
-int OnProgress(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
-  const auto* signal = static_cast<const CancelSignal*>(user);
-  return signal != nullptr && signal->Raised() ? 1 : 0;
 }
 
 std::string UrlOf(const std::string& address) {
@@ -102,16 +92,12 @@ double DateBisection::NextSendTime(double now, double round_trip) const {
 }
 
 struct DateSource::Handle {
-  std::unique_ptr<CURL, EasyCleanup> Easy;
+  CurlSession Session;
 };
 
 DateSource::DateSource(const std::string& address, const std::string& ca_file)
     : m_Address(address), m_Url(UrlOf(address)), m_Handle(std::make_unique<Handle>()) {
-  static const CURLcode init = curl_global_init(CURL_GLOBAL_DEFAULT);
-  if (init != CURLE_OK) throw Error(ErrorCode::TransferFailed, "libcurl initialisation failed");
-  m_Handle->Easy.reset(curl_easy_init());
-  CURL* easy = m_Handle->Easy.get();
-  if (easy == nullptr) throw Error(ErrorCode::TransferFailed, "libcurl could not create a handle");
+  CURL* easy = m_Handle->Session.Easy();
   curl_easy_setopt(easy, CURLOPT_URL, m_Url.c_str());
   curl_easy_setopt(easy, CURLOPT_NOBODY, 1L);  // HEAD: the headers are all we read
   curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
@@ -127,13 +113,10 @@ DateSource::~DateSource() = default;
 
 SourceEstimate DateSource::Measure(int samples, std::chrono::milliseconds time_left) {
   const double deadline = NowMs() + static_cast<double>(time_left.count());
-  CURL* easy = m_Handle->Easy.get();
+  CURL* easy = m_Handle->Session.Easy();
   const auto fail = [this](const std::string& why) -> SourceEstimate {
     throw Error(ErrorCode::TransferFailed, m_Address + ": " + why);
   };
-  curl_easy_setopt(easy, CURLOPT_NOPROGRESS, m_Cancel != nullptr ? 0L : 1L);
-  curl_easy_setopt(easy, CURLOPT_XFERINFOFUNCTION, &OnProgress);
-  curl_easy_setopt(easy, CURLOPT_XFERINFODATA, m_Cancel);
 
   DateBisection bisection;
   double round_trip = INFINITY;
@@ -158,7 +141,8 @@ SourceEstimate DateSource::Measure(int samples, std::chrono::milliseconds time_l
     Headers headers;
     curl_easy_setopt(easy, CURLOPT_HEADERDATA, &headers);
     const double sent = NowMs();
-    const CURLcode code = curl_easy_perform(easy);
+    const CURLcode code = m_Handle->Session.Perform([this] { return Cancelled(); },
+                                                    m_Cancel != nullptr ? m_Cancel->Descriptor() : -1);
     curl_easy_setopt(easy, CURLOPT_HEADERDATA, nullptr);
     if (code != CURLE_OK) {
       if (Cancelled()) fail("cancelled");

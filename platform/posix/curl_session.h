@@ -1,0 +1,48 @@
+#pragma once
+// libcurl as borvane's HTTP clients use it: initialised once per process,
+// one easy handle kept for the life of the session (so consecutive fetches
+// reuse a kept-alive connection), and each fetch run on a multi handle of
+// the session's own. A cancel then ends a wait at once: libcurl's own
+// perform looks at a progress callback only about once a second while it
+// waits on a silent server.
+
+#include <curl/curl.h>
+
+#include <functional>
+#include <memory>
+
+namespace borvane {
+
+class CurlSession {
+ public:
+  // Raises Error(TransferFailed) when libcurl cannot start.
+  CurlSession();
+  ~CurlSession();
+  CurlSession(const CurlSession&) = delete;
+  CurlSession& operator=(const CurlSession&) = delete;
+
+  // The easy handle, for its options and its information after a fetch.
+  CURL* Easy() const { return m_Easy.get(); }
+
+  // Runs one fetch of the easy handle, as curl_easy_perform does, and gives
+  // its result; CURLE_ABORTED_BY_CALLBACK as soon as `stop` is true. `stop`
+  // is asked before the fetch, whenever it waits less than a second, after
+  // Wake, and when `wake_fd` (-1: none) turns readable. Raises
+  // Error(TransferFailed) when libcurl's own bookkeeping fails.
+  CURLcode Perform(const std::function<bool()>& stop, int wake_fd = -1);
+  // Any thread: a running Perform asks its `stop` again now.
+  void Wake();
+
+ private:
+  struct EasyCleanup {
+    void operator()(CURL* handle) const { curl_easy_cleanup(handle); }
+  };
+  struct MultiCleanup {
+    void operator()(CURLM* handle) const { curl_multi_cleanup(handle); }
+  };
+  // The easy handle goes first: it is never left attached to the multi.
+  std::unique_ptr<CURLM, MultiCleanup> m_Multi;
+  std::unique_ptr<CURL, EasyCleanup> m_Easy;
+};
+
+}  // namespace borvane
