@@ -288,6 +288,24 @@ HWND Activate(IOleObject* object, Site& site) {
   return window;
 }
 
+// A new control, activated in a new parent window of the site's; its
+// object is null (after a failed check) when it has no IOleObject.
+struct Placed {
+  IUnknown* Control = nullptr;
+  IOleObject* Object = nullptr;
+  HWND Window = nullptr;
+};
+Placed Place(Site& site, double* took_ms = nullptr) {
+  Placed placed;
+  placed.Control = Create(took_ms);
+  placed.Object = As<IOleObject>(placed.Control, IID_IOleObject);
+  CHECK(placed.Object != nullptr);
+  if (placed.Object == nullptr) return placed;
+  site.Parent = NewParent();
+  placed.Window = Activate(placed.Object, site);
+  return placed;
+}
+
 // Close, site taken away, last reference released.
 void Finish(IUnknown* control, IOleObject* object) {
   if (object != nullptr) {
@@ -323,15 +341,11 @@ void CaseHung() {
   ::SetEnvironmentVariableW(L"BORVANE_SERVICE_URL", service.Url.c_str());
   const auto start = SteadyClock::now();
   double created_ms = 0;
-  IUnknown* control = Create(&created_ms);
+  Site site;
+  const auto [control, object, window] = Place(site, &created_ms);
   std::printf("  CreateInstance against a silent service: %.1f ms\n", created_ms);
   CHECK(created_ms < 50);
-  IOleObject* object = As<IOleObject>(control, IID_IOleObject);
-  CHECK(object != nullptr);
   if (object == nullptr) return;
-  Site site;
-  site.Parent = NewParent();
-  const HWND window = Activate(object, site);
 
   // While the first query waits: the host's own timer keeps firing, and no
   // message of the host's loop takes long (the fetch runs elsewhere).
@@ -379,14 +393,11 @@ void CaseCancel() {
   SilentService service;
   ::SetEnvironmentVariableW(L"BORVANE_SERVICE_URL", service.Url.c_str());
   const auto start = SteadyClock::now();
-  IUnknown* control = Create();
-  IOleObject* object = As<IOleObject>(control, IID_IOleObject);
-  auto* view = As<IViewObject>(control, IID_IViewObject);
-  CHECK(object != nullptr && view != nullptr);
-  if (object == nullptr || view == nullptr) return;
   Site site;
-  site.Parent = NewParent();
-  Activate(object, site);
+  const auto [control, object, window] = Place(site);
+  auto* view = As<IViewObject>(control, IID_IViewObject);
+  CHECK(view != nullptr);
+  if (object == nullptr || view == nullptr) return;
   DWORD cookie = 0;
   CHECK(SUCCEEDED(object->Advise(&site, &cookie)));
   CHECK(SUCCEEDED(view->SetAdvise(DVASPECT_CONTENT, 0, &site)));
@@ -412,13 +423,9 @@ void CaseCancel() {
 }
 
 void CaseRects() {
-  IUnknown* control = Create();
-  IOleObject* object = As<IOleObject>(control, IID_IOleObject);
-  CHECK(object != nullptr);
-  if (object == nullptr) return;
   Site site;
-  site.Parent = NewParent();
-  Activate(object, site);
+  const auto [control, object, window] = Place(site);
+  if (object == nullptr) return;
   if (auto* in_place = As<IOleInPlaceObject>(control, IID_IOleInPlaceObject)) {
     const RECT huge{0, 0, 2000000, 2000000};
     CHECK(in_place->SetObjectRects(&huge, &huge) == E_INVALIDARG);
@@ -443,13 +450,9 @@ void CaseRects() {
 }
 
 void CaseRelease() {
-  IUnknown* control = Create();
-  IOleObject* object = As<IOleObject>(control, IID_IOleObject);
-  CHECK(object != nullptr);
-  if (object == nullptr) return;
   Site site;
-  site.Parent = NewParent();
-  Activate(object, site);
+  const auto [control, object, window] = Place(site);
+  if (object == nullptr) return;
   DWORD cookie = 0;
   CHECK(SUCCEEDED(object->Advise(&site, &cookie)));
   // From here on the site's pointer is the only one the host keeps.
@@ -465,13 +468,9 @@ void CaseRelease() {
 }
 
 void CaseReactivate() {
-  IUnknown* control = Create();
-  IOleObject* object = As<IOleObject>(control, IID_IOleObject);
-  CHECK(object != nullptr);
-  if (object == nullptr) return;
   Site site;
-  site.Parent = NewParent();
-  const HWND first = Activate(object, site);
+  const auto [control, object, first] = Place(site);
+  if (object == nullptr) return;
   // The host's window goes, and the control's with it, before any
   // deactivation.
   ::DestroyWindow(site.Parent);
@@ -1004,13 +1003,9 @@ void CaseSafety() {
 // Tab and Shift+Tab in a host that pre-translates keys: four stops (two
 // buttons, two check boxes), then the key is the host's.
 void CaseTab() {
-  IUnknown* control = Create();
-  IOleObject* object = As<IOleObject>(control, IID_IOleObject);
-  CHECK(object != nullptr);
-  if (object == nullptr) return;
   Site site;
-  site.Parent = NewParent();
-  const HWND window = Activate(object, site);
+  const auto [control, object, window] = Place(site);
+  if (object == nullptr) return;
   auto* active = As<IOleInPlaceActiveObject>(control, IID_IOleInPlaceActiveObject);
   CHECK(active != nullptr);
   if (active != nullptr) {
@@ -1045,13 +1040,9 @@ void CaseTab() {
 // SetObjectRects: the clip rectangle cuts the window; the extent follows
 // the size the host gives.
 void CaseClip() {
-  IUnknown* control = Create();
-  IOleObject* object = As<IOleObject>(control, IID_IOleObject);
-  CHECK(object != nullptr);
-  if (object == nullptr) return;
   Site site;
-  site.Parent = NewParent();
-  const HWND window = Activate(object, site);
+  const auto [control, object, window] = Place(site);
+  if (object == nullptr) return;
   auto* in_place = As<IOleInPlaceObject>(control, IID_IOleInPlaceObject);
   CHECK(in_place != nullptr);
   if (in_place != nullptr) {
