@@ -3,8 +3,8 @@
 // one easy handle kept for the life of the session (so consecutive fetches
 // reuse a kept-alive connection), and each fetch run on a multi handle of
 // the session's own. A cancel then ends a wait at once: libcurl's own
-// perform looks at a progress callback only about once a second while it
-// waits on a silent server.
+// perform asks a progress callback only between its own waits, which last
+// up to a second (200 ms on a silent server here).
 
 #include <curl/curl.h>
 
