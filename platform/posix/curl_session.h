@@ -4,7 +4,7 @@
 // reuse a kept-alive connection), and each fetch run on a multi handle of
 // the session's own. A cancel then ends a wait at once: libcurl's own
 // perform asks a progress callback only between its own waits, which last
-// up to a second (200 ms on a silent server here).
+// up to a second on a silent server.
 
 #include <curl/curl.h>
 
