@@ -8,14 +8,17 @@
 //   handshake TLS only, header deadline; plain HTTP instead gets a 400 and the close
 //   waiting   idle deadline; the first byte of a request starts the header deadline
 //   writing   write deadline; then the next pipelined request or back to waiting
-//   lingering after the last answer: sending side shut, leftovers read and
-//             dropped until the peer closes, so closing cannot reset the
-//             connection under an answer the peer has not read yet
+//   lingering after the last answer, or when stopped with bytes on their way:
+//             sending side shut, leftovers read and dropped until the peer
+//             closes, so closing cannot reset the connection under an answer
+//             the peer has not read yet
 
 #include <boost/asio/ip/tcp.hpp>
 #include <boost/asio/post.hpp>
 #include <boost/asio/ssl/stream.hpp>
 #include <boost/asio/write.hpp>
+#include <linux/sockios.h>
+#include <sys/ioctl.h>
 
 #include <array>
 #include <atomic>
@@ -86,7 +89,15 @@ class Connection final : public LoopConnection,
     switch (m_State) {
       case State::Writing: m_CloseAfterWrite = true; break;  // finish the answer first
       case State::Lingering: break;
-      case State::Reading: Close(m_RequestBegun); break;
+      case State::Reading:
+        // Waiting for a request. With nothing on its way either side the
+        // connection closes at once. Otherwise it lingers: a close with
+        // requests unread would reset it, and the answers the peer has not
+        // received yet would be lost. A request half read is dropped.
+        if (!InFlight()) return Close(m_RequestBegun);
+        if (m_RequestBegun) m_Loop.Counters().Dropped.fetch_add(1, std::memory_order_relaxed);
+        Linger();
+        break;
       default: Close(true); break;
     }
   }
@@ -102,6 +113,16 @@ class Connection final : public LoopConnection,
     } else {
       return m_Stream;
     }
+  }
+
+  // Answers the peer has not acknowledged, or requests it sent that were
+  // not read yet (when the kernel cannot say: assumed so).
+  bool InFlight() {
+    const int fd = Socket().native_handle();
+    int unacknowledged = 0;
+    int unread = 0;
+    return ::ioctl(fd, SIOCOUTQ, &unacknowledged) != 0 || unacknowledged > 0 ||
+           ::ioctl(fd, FIONREAD, &unread) != 0 || unread > 0;
   }
 
   void WaitForRequest() {
@@ -154,7 +175,7 @@ class Connection final : public LoopConnection,
       m_Pending.clear();
     }
     if (!m_Out.empty()) return Write();
-    if (m_CloseAfterWrite) return Close(false);
+    if (m_CloseAfterWrite) return Linger();  // stopped, with nothing more to answer
     Read();  // the request is not complete yet; its header deadline runs on
   }
 
@@ -223,6 +244,7 @@ class Connection final : public LoopConnection,
     m_State = State::Lingering;
     Deadline = Now() + Settings().LingerTime;
     boost::system::error_code ignored;
+    Socket().cancel(ignored);  // a request's read, when stopped while waiting for one
     Socket().shutdown(boost::asio::socket_base::shutdown_send, ignored);
     Discard();
   }
