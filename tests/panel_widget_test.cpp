@@ -152,12 +152,13 @@ TEST(PanelWidget, ShowsWhatSeveralNtpSourcesAgreeOn) {
   EXPECT_EQ(panel.ErrorText(), "");
   EXPECT_EQ(first.Requests(), 4);
   EXPECT_EQ(second.Requests(), 4);
-  // "[ 您的系统时间比北京时间慢3000ms请校准！ ]", give or take the round trip.
+  // "[ 您的系统时间比北京时间慢3000ms请校准！ ]", give or take the round trip:
+  // a few ms on a loaded machine, where ignoring the sources would be 3 s off.
   const std::string status = panel.StatusText();
   const std::string behind = "慢";
   const std::size_t at = status.find(behind);
   ASSERT_NE(at, std::string::npos) << status;
-  EXPECT_NEAR(std::atoi(status.c_str() + at + behind.size()), 3000, 2) << status;
+  EXPECT_NEAR(std::atoi(status.c_str() + at + behind.size()), 3000, 20) << status;
 }
 
 }  // namespace

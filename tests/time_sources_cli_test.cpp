@@ -52,8 +52,9 @@ TEST(TimeSourcesCli, LeavesOutAndNamesTheSourceThatDisagrees) {
   // so in its own words with the agreed figure.
   const double offset = out["offset_ms"];
   EXPECT_NEAR(offset, -1200.1, out["bound_ms"].get<double>());
-  EXPECT_NEAR(ShownOffset(out["Label2"]), -1200, 3);
-  const std::regex named(Address(skewed) + " left out: it disagrees with the others by -(4999|5000)\\.");
+  // Both give or take a loaded machine's round trips.
+  EXPECT_NEAR(ShownOffset(out["Label2"]), -1200, 10);
+  const std::regex named(Address(skewed) + " left out: it disagrees with the others by -(499\\d|500\\d)\\.");
   EXPECT_TRUE(std::regex_search(r.Err, named)) << r.Err;
 }
 
