@@ -37,8 +37,9 @@ CurlSession::~CurlSession() = default;
 
 void CurlSession::Wake() { curl_multi_wakeup(m_Multi.get()); }
 
-CURLcode CurlSession::Perform(const std::function<bool()>& stop, int wake_fd) {
-  if (stop()) return CURLE_ABORTED_BY_CALLBACK;
+CURLcode CurlSession::Perform(const CancelSignal* signal, const std::function<bool()>& stop) {
+  const auto stopped = [&] { return (signal != nullptr && signal->Raised()) || (stop && stop()); };
+  if (stopped()) return CURLE_ABORTED_BY_CALLBACK;
   CURLM* multi = m_Multi.get();
   CURL* easy = m_Easy.get();
   if (const CURLMcode code = curl_multi_add_handle(multi, easy); code != CURLM_OK) Fail("add", code);
@@ -50,8 +51,8 @@ CURLcode CurlSession::Perform(const std::function<bool()>& stop, int wake_fd) {
     ~Detach() { curl_multi_remove_handle(Multi, Easy); }
   } detach{multi, easy};
 
-  curl_waitfd wake{wake_fd, CURL_WAIT_POLLIN, 0};
-  const unsigned extra = wake_fd >= 0 ? 1 : 0;
+  curl_waitfd wake{signal != nullptr ? signal->Descriptor() : -1, CURL_WAIT_POLLIN, 0};
+  const unsigned extra = signal != nullptr ? 1 : 0;
   for (;;) {
     int running = 0;
     if (const CURLMcode code = curl_multi_perform(multi, &running); code != CURLM_OK) Fail("perform", code);
@@ -62,12 +63,12 @@ CURLcode CurlSession::Perform(const std::function<bool()>& stop, int wake_fd) {
       }
       return CURLE_GOT_NOTHING;  // ended without saying how: not a success
     }
-    if (stop()) return CURLE_ABORTED_BY_CALLBACK;
+    if (stopped()) return CURLE_ABORTED_BY_CALLBACK;
     if (const CURLMcode code = curl_multi_poll(multi, extra != 0 ? &wake : nullptr, extra, kLongestWaitMs, nullptr);
         code != CURLM_OK) {
       Fail("poll", code);
     }
-    if (stop()) return CURLE_ABORTED_BY_CALLBACK;
+    if (stopped()) return CURLE_ABORTED_BY_CALLBACK;
   }
 }
 

@@ -11,6 +11,8 @@
 #include <functional>
 #include <memory>
 
+#include "platform/posix/cancel_signal.h"
+
 namespace borvane {
 
 class CurlSession {
@@ -25,11 +27,12 @@ class CurlSession {
   CURL* Easy() const { return m_Easy.get(); }
 
   // Runs one fetch of the easy handle, as curl_easy_perform does, and gives
-  // its result; CURLE_ABORTED_BY_CALLBACK as soon as `stop` is true. `stop`
-  // is asked before the fetch, whenever it waits less than a second, after
-  // Wake, and when `wake_fd` (-1: none) turns readable. Raises
-  // Error(TransferFailed) when libcurl's own bookkeeping fails.
-  CURLcode Perform(const std::function<bool()>& stop, int wake_fd = -1);
+  // its result; CURLE_ABORTED_BY_CALLBACK as soon as `signal` (null: none)
+  // is raised, which wakes the wait, or `stop` (empty: none) is true. Both
+  // are asked before the fetch, whenever it has waited a second at most,
+  // and after Wake. Raises Error(TransferFailed) when libcurl's own
+  // bookkeeping fails.
+  CURLcode Perform(const CancelSignal* signal, const std::function<bool()>& stop = {});
   // Any thread: a running Perform asks its `stop` again now.
   void Wake();
 

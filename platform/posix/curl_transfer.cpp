@@ -183,9 +183,8 @@ std::string CurlTransfer::OpenUrl(const std::string& url, std::chrono::milliseco
   curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, std::min(limit_ms, kConnectTimeoutMs));
   curl_easy_setopt(easy, CURLOPT_WRITEDATA, &receiver);
   curl_easy_setopt(easy, CURLOPT_HEADERDATA, &receiver);
-  const StopWhen& stop = m_Handle->Stop;
-  const CURLcode code = m_Handle->Session.Perform([&stop] { return stop.Now(); },
-                                                  stop.Signal != nullptr ? stop.Signal->Descriptor() : -1);
+  const CURLcode code =
+      m_Handle->Session.Perform(m_Handle->Stop.Signal, [this] { return m_Cancelled.load(); });
   curl_easy_setopt(easy, CURLOPT_WRITEDATA, nullptr);
   curl_easy_setopt(easy, CURLOPT_HEADERDATA, nullptr);
 

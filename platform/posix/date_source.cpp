@@ -141,8 +141,7 @@ SourceEstimate DateSource::Measure(int samples, std::chrono::milliseconds time_l
     Headers headers;
     curl_easy_setopt(easy, CURLOPT_HEADERDATA, &headers);
     const double sent = NowMs();
-    const CURLcode code = m_Handle->Session.Perform([this] { return Cancelled(); },
-                                                    m_Cancel != nullptr ? m_Cancel->Descriptor() : -1);
+    const CURLcode code = m_Handle->Session.Perform(m_Cancel);
     curl_easy_setopt(easy, CURLOPT_HEADERDATA, nullptr);
     if (code != CURLE_OK) {
       if (Cancelled()) fail("cancelled");
