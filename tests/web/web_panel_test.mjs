@@ -446,10 +446,6 @@ if (pageErrors.length) {
 }
 
 await browser.close();
-serve.child.kill("SIGTERM");
-noWeb.child.kill("SIGTERM");
-otherService.child.kill("SIGTERM");
-nearHour.child.kill("SIGTERM");
 silent.closeAll();
 pages.close();
 rmSync(work, {recursive: true, force: true});
